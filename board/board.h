@@ -1,0 +1,110 @@
+// The board seam: every hardware service the firmware uses, as plain functions.
+//
+// firmware/ calls only what is declared here (and the freestanding C library); it never
+// touches a register or the host OS. board/sim implements these on Linux with virtual time,
+// board/imx1 on the real i.MX1 board. Each device has its own section so that a new device
+// adds a section without touching the others.
+//
+// Conventions: port numbers are the physical UART numbers 0 and 1; GPIO ports are 0..3 for
+// A..D; every call returns at once unless its comment says it waits.
+#ifndef VMOD_BOARD_H
+#define VMOD_BOARD_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// ---------------------------------------------------------------------------------------
+// Time and idling
+
+// Called by every loop that waits for something an interrupt changes, and once per main-loop
+// pass. On the simulated board virtual time advances here and due interrupts run; on the
+// real board it may wait for an interrupt.
+void boardIdle(void);
+
+// Stops the processor for good (an unexpected interrupt, a fatal fault). Never returns.
+void board_halt(const char *why);
+
+// ---------------------------------------------------------------------------------------
+// Interrupt controller (64 sources). The board calls the firmware's irq_handler() whenever an
+// enabled source is pending and IRQs are unmasked.
+
+// Source numbers of the present board.
+enum {
+    IRQ_UART1_TX = 23,  // port 1 transmitter ready / complete
+    IRQ_UART1_RX = 24,  // port 1 receiver ready
+    IRQ_UART0_TX = 29,  // port 0 transmitter ready / complete
+    IRQ_UART0_RX = 30,  // port 0 receiver ready
+    IRQ_TIMER1 = 59,    // the 1 ms tick
+    IRQ_SOURCES = 64
+};
+
+void board_irq_enable_source(int source, int fast);  // route the source to IRQ (fast=0) or FIQ
+void board_irq_disable_source(int source);
+int board_irq_pending_source(void);   // highest-priority pending enabled source, -1 if none
+void board_irq_mask(void);            // processor IRQ mask on (critical section begins)
+void board_irq_unmask(void);          // processor IRQ mask off
+
+// ---------------------------------------------------------------------------------------
+// Timer 1: the periodic tick.
+
+// Clock of the timer after its prescaler: 16.384 MHz, so 0x4000 clocks are 1 ms.
+#define BOARD_TIMER_CLOCK_HZ 16384000u
+
+void board_timer1_start(uint32_t periodClocks);  // periodic compare interrupt, IRQ_TIMER1
+void board_timer1_ack(void);                     // clear the compare-event status
+
+// ---------------------------------------------------------------------------------------
+// UARTs (8 data bits, no parity, 1 stop bit). One transmit holding register in front of the
+// shift register; receive words queue in the receiver FIFO.
+
+#define BOARD_UART_REF_HZ 8192000u  // reference clock of the rate generator
+
+// Received-word flags (above the data byte).
+#define UART_RX_CHARRDY 0x8000u  // a character was read
+#define UART_RX_ERR 0x4000u      // any of the errors below
+#define UART_RX_OVRRUN 0x2000u   // receiver FIFO overrun
+#define UART_RX_FRMERR 0x1000u   // framing error (stop bit not found)
+#define UART_RX_BRK 0x0800u      // break
+#define UART_RX_PRERR 0x0400u    // parity error
+
+void board_uart_enable(int port);       // 8N1, receiver and transmitter on, receive interrupt on
+// Rate generator: rate = REF / (16 * (den + 1) / (num + 1)).
+void board_uart_set_ratio(int port, uint32_t num, uint32_t den);
+int board_uart_rx_ready(int port);      // a received word is waiting
+uint32_t board_uart_read(int port);     // next received word: data byte | UART_RX_* flags
+void board_uart_rx_reset(int port);     // receiver off and on again: FIFO emptied, errors cleared
+void board_uart_write(int port, uint8_t c);  // into the transmit holding register
+int board_uart_tx_ready(int port);      // the holding register is empty
+int board_uart_tx_complete(int port);   // holding and shift register empty: the last stop bit is out
+void board_uart_tx_ready_irq(int port, int on);     // interrupt while the holding register is empty
+void board_uart_tx_complete_irq(int port, int on);  // interrupt while the transmitter is complete
+void board_uart_rx_irq(int port, int on);           // interrupt while a word is waiting
+
+// Port 1's RS-485 driver enable (GPIO B 29): 1 = drive the bus, 0 = receive.
+void board_rs485_driver(int on);
+
+// ---------------------------------------------------------------------------------------
+// GPIO ports A..D (0..3), pins 0..31.
+
+void board_gpio_output(int port, int pin, int level);  // make the pin an output at level
+void board_gpio_input(int port, int pin);
+void board_gpio_peripheral(int port, int pin);         // hand the pin to its peripheral
+void board_gpio_pullup(int port, int pin, int on);
+void board_gpio_write(int port, int pin, int level);
+int board_gpio_read(int port, int pin);
+
+// ---------------------------------------------------------------------------------------
+// Reset control and program flash.
+
+// Writes the reset-control register; 0x109 resets the processor (the board restarts the
+// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
+void board_reset_control(uint32_t value);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

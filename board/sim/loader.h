@@ -1,0 +1,18 @@
+// Loads a fresh copy of the firmware module for every power-on, so that its RAM (data and
+// bss) starts exactly as the target's start-up code leaves it.
+#ifndef VMOD_SIM_LOADER_H
+#define VMOD_SIM_LOADER_H
+
+#include <string>
+
+#include "sim.h"
+
+namespace sim {
+
+// Installs a loader for the firmware module at `path` (a shared object exporting `main`
+// and `irq_handler`). Exits with a message when the module cannot be loaded.
+void useFirmwareModule(const std::string &path);
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,236 @@
+// UART model: a rate generator, one transmit holding register in front of the shift
+// register, and a 32-word receiver FIFO. Bytes take 10 bit times on the wire (start bit,
+// 8 data bits, stop bit).
+#include "uart.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+
+#include "board.h"
+
+namespace sim::uart {
+namespace {
+
+constexpr size_t kRxFifo = 32;
+constexpr uint32_t kDefaultHostBaud = 115200;
+
+struct Port {
+    int index;
+    int irqRx, irqTx;
+    // module side
+    bool enabled = false;
+    uint32_t rate = 0;
+    bool rxIrq = false, txReadyIrq = false, txCompleteIrq = false;
+    std::optional<uint8_t> holding;
+    bool shifting = false;
+    std::deque<uint32_t> rxFifo;
+    bool overrunPending = false;
+    // host side
+    uint32_t hostRate = kDefaultHostBaud;
+    Time hostLineFreeAt = 0;
+    int hostInFlight = 0;
+    std::deque<HostByte> received;
+    std::function<void(uint8_t)> sink;
+};
+
+Port ports[2] = {{0, IRQ_UART0_RX, IRQ_UART0_TX}, {1, IRQ_UART1_RX, IRQ_UART1_TX}};
+bool driverEnable = false;
+
+Port *get(int port) { return (port == 0 || port == 1) ? &ports[port] : nullptr; }
+
+Time byteTime(uint32_t rate) { return rate ? (10ull * kSec + rate - 1) / rate : 10 * kMs; }
+
+// Two ends agree when their rates are within 2 %, the tolerance of an 8N1 receiver.
+bool ratesAgree(uint32_t a, uint32_t b) {
+    if (a == 0 || b == 0) return false;
+    return std::abs(double(a) - double(b)) <= 0.02 * double(b);
+}
+
+// What a receiver at rate `rx` makes of a byte sent at rate `tx`: it samples each of its
+// bit cells in the middle and reads the sender's waveform there (start bit 0, data LSB
+// first, then stop and idle 1).
+uint8_t garble(uint8_t c, uint32_t tx, uint32_t rx) {
+    if (tx == 0 || rx == 0) return 0xFF;
+    uint8_t v = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        double t = (bit + 1.5) / double(rx);
+        int cell = int(t * double(tx));
+        int level = cell == 0 ? 0 : (cell <= 8 ? (c >> (cell - 1)) & 1 : 1);
+        v |= uint8_t(level << bit);
+    }
+    return v;
+}
+
+void updateIrqs(Port &p) {
+    bool txEmpty = !p.holding.has_value();
+    bool txDone = txEmpty && !p.shifting;
+    irqRaise(p.irqTx, (p.txReadyIrq && txEmpty) || (p.txCompleteIrq && txDone));
+    irqRaise(p.irqRx, p.rxIrq && !p.rxFifo.empty());
+}
+
+void startShift(Port &p);
+
+void shiftDone(Port &p, uint8_t c) {
+    p.shifting = false;
+    uint8_t seen = ratesAgree(p.rate, p.hostRate) ? c : garble(c, p.rate, p.hostRate);
+    p.received.push_back({seen, now()});
+    if (p.sink) p.sink(seen);
+    if (p.holding) startShift(p);
+    updateIrqs(p);
+}
+
+void startShift(Port &p) {
+    uint8_t c = *p.holding;
+    p.holding.reset();
+    p.shifting = true;
+    schedule(now() + byteTime(p.rate), [&p, c] { shiftDone(p, c); });
+}
+
+void moduleReceives(Port &p, uint8_t c) {
+    p.hostInFlight--;
+    if (!p.enabled || p.rate == 0) return;  // a receiver without a clock hears nothing
+    uint32_t word = UART_RX_CHARRDY;
+    if (ratesAgree(p.rate, p.hostRate)) {
+        word |= c;
+    } else {
+        word |= garble(c, p.hostRate, p.rate) | UART_RX_ERR | UART_RX_FRMERR;
+    }
+    if (p.rxFifo.size() >= kRxFifo) {
+        p.overrunPending = true;  // reported with the next word read
+    } else {
+        p.rxFifo.push_back(word);
+    }
+    updateIrqs(p);
+}
+
+struct UartDevice : Device {
+    UartDevice() { registerDevice(this); }
+    void powerOn() override { reset(); }
+    void powerOff() override { reset(); }
+    void reset() {
+        for (Port &p : ports) {
+            p.enabled = false;
+            p.rate = 0;
+            p.rxIrq = p.txReadyIrq = p.txCompleteIrq = false;
+            p.holding.reset();
+            p.shifting = false;
+            p.rxFifo.clear();
+            p.overrunPending = false;
+            p.hostLineFreeAt = now();
+            p.hostInFlight = 0;
+        }
+        driverEnable = false;
+    }
+} device;
+
+}  // namespace
+
+void hostSend(int port, const std::string &bytes) {
+    Port *p = get(port);
+    if (!p || !powered()) return;
+    for (unsigned char c : bytes) {
+        Time start = p->hostLineFreeAt > now() ? p->hostLineFreeAt : now();
+        p->hostLineFreeAt = start + byteTime(p->hostRate);
+        p->hostInFlight++;
+        schedule(p->hostLineFreeAt, [p, c] { moduleReceives(*p, c); });
+    }
+}
+
+void setHostBaud(int port, uint32_t rate) {
+    if (Port *p = get(port)) p->hostRate = rate;
+}
+uint32_t hostBaud(int port) { return get(port) ? get(port)->hostRate : 0; }
+bool hostSending(int port) { return get(port) && get(port)->hostInFlight > 0; }
+std::deque<HostByte> &hostReceived(int port) { return get(port == 1 ? 1 : 0)->received; }
+void setHostSink(int port, std::function<void(uint8_t)> sink) {
+    if (Port *p = get(port)) p->sink = std::move(sink);
+}
+uint32_t moduleBaud(int port) { return get(port) ? get(port)->rate : 0; }
+bool rs485DriverOn() { return driverEnable; }
+
+}  // namespace sim::uart
+
+using namespace sim;
+using namespace sim::uart;
+
+extern "C" void board_uart_enable(int port) {
+    if (Port *p = get(port)) {
+        p->enabled = true;
+        p->rxIrq = true;
+        updateIrqs(*p);
+    }
+}
+
+extern "C" void board_uart_set_ratio(int port, uint32_t num, uint32_t den) {
+    if (Port *p = get(port)) {
+        p->rate = uint32_t(uint64_t(BOARD_UART_REF_HZ) * (num + 1) / (16ull * (den + 1)));
+    }
+}
+
+extern "C" int board_uart_rx_ready(int port) {
+    Port *p = get(port);
+    return p && !p->rxFifo.empty();
+}
+
+extern "C" uint32_t board_uart_read(int port) {
+    Port *p = get(port);
+    if (!p || p->rxFifo.empty()) return 0;
+    uint32_t w = p->rxFifo.front();
+    p->rxFifo.pop_front();
+    if (p->overrunPending) {
+        w |= UART_RX_ERR | UART_RX_OVRRUN;
+        p->overrunPending = false;
+    }
+    updateIrqs(*p);
+    return w;
+}
+
+extern "C" void board_uart_rx_reset(int port) {
+    if (Port *p = get(port)) {
+        p->rxFifo.clear();
+        p->overrunPending = false;
+        updateIrqs(*p);
+    }
+}
+
+extern "C" void board_uart_write(int port, uint8_t c) {
+    Port *p = get(port);
+    if (!p || !p->enabled || p->holding) return;  // a write into a full holding register is lost
+    p->holding = c;
+    if (!p->shifting) startShift(*p);
+    updateIrqs(*p);
+}
+
+extern "C" int board_uart_tx_ready(int port) {
+    Port *p = get(port);
+    return p && !p->holding;
+}
+
+extern "C" int board_uart_tx_complete(int port) {
+    Port *p = get(port);
+    return p && !p->holding && !p->shifting;
+}
+
+extern "C" void board_uart_tx_ready_irq(int port, int on) {
+    if (Port *p = get(port)) {
+        p->txReadyIrq = on != 0;
+        updateIrqs(*p);
+    }
+}
+
+extern "C" void board_uart_tx_complete_irq(int port, int on) {
+    if (Port *p = get(port)) {
+        p->txCompleteIrq = on != 0;
+        updateIrqs(*p);
+    }
+}
+
+extern "C" void board_uart_rx_irq(int port, int on) {
+    if (Port *p = get(port)) {
+        p->rxIrq = on != 0;
+        updateIrqs(*p);
+    }
+}
+
+extern "C" void board_rs485_driver(int on) { driverEnable = on != 0; }
