@@ -103,6 +103,31 @@ int board_gpio_read(int port, int pin);
 // firmware from main, RAM as at power-on, media kept). Does not return when it resets.
 void board_reset_control(uint32_t value);
 
+// ---------------------------------------------------------------------------------------
+// I2C bus controller (pins A 15 / A 16), master only, one byte at a time. Every byte
+// operation returns when its ninth clock is done (the controller's transfer-complete flag).
+
+void board_i2c_init(uint32_t divider);  // controller on, bus clock = module clock / divider
+void board_i2c_start(void);             // START: take the bus (or a repeated START while holding it)
+int board_i2c_write(uint8_t byte);      // shift a byte out; 1 = the addressed device acknowledged
+uint8_t board_i2c_read(int ack);        // shift a byte in, then ACK (ack = 1) or NACK (ack = 0)
+void board_i2c_stop(void);              // STOP: release the bus
+
+// ---------------------------------------------------------------------------------------
+// Audio: the beeper's tone timer (timer 2 toggling pin D 31) and the volume PWM (pin A 2).
+
+void board_audio_init(void);           // PWM on A 2 with a 102-count period and sample 0; timer 2 reset
+void board_audio_volume(uint32_t v);   // PWM sample = 102 * v / 255, i.e. duty v/255 (v <= 255)
+void board_tone_on(uint32_t hz);       // square wave of hz (1..65535) on D 31: compare 16666666/(2*hz)-1
+void board_tone_off(void);             // timer output released, D 31 a plain output, low
+
+// ---------------------------------------------------------------------------------------
+// Backlight: the LCD controller's contrast/PWM control word. Bits 0-7 PWM duty (high time
+// out of 256), bit 8 PWM output enable, bits 9-10 output source (00 = PWM, 01 = plain level).
+
+void board_lcd_pwm_write(uint32_t word);
+uint32_t board_lcd_pwm_read(void);
+
 #ifdef __cplusplus
 }
 #endif

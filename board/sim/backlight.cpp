@@ -1,0 +1,24 @@
+// The LCD controller's contrast/PWM control word, which dims the backlight.
+// Scenario check `pwm`: the duty field (bits 0-7).
+#include <string>
+
+#include "board.h"
+#include "sim.h"
+
+namespace {
+
+using namespace sim;
+
+struct Backlight : Device {
+    uint32_t word = 0;
+    Backlight() {
+        registerDevice(this);
+        registerCheck("pwm", [this] { return std::to_string(word & 0xFF); });
+    }
+    void powerOn() override { word = 0; }
+} backlight;
+
+}  // namespace
+
+extern "C" void board_lcd_pwm_write(uint32_t w) { backlight.word = w; }
+extern "C" uint32_t board_lcd_pwm_read(void) { return backlight.word; }
