@@ -119,11 +119,14 @@ void board_tone_on(uint32_t hz);       // square wave of hz (1..65535) on D 31: 
 void board_tone_off(void);             // timer output released, D 31 a plain output, low
 
 // ---------------------------------------------------------------------------------------
-// Backlight: the LCD controller's contrast/PWM control word. Bits 0-7 PWM duty (high time
-// out of 256), bit 8 PWM output enable, bits 9-10 output source (00 = PWM, 01 = plain level).
+// LCD controller: the two registers the tick and the backlight use.
 
-void board_lcd_pwm_write(uint32_t word);
-uint32_t board_lcd_pwm_read(void);
+// Contrast / PWM output control word: bits 0-7 PWM duty (high time out of 256), bit 8 PWM
+// output enable, bits 9-10 output source (00 = PWM, 01 = plain level).
+void board_lcd_set_contrast(uint32_t word);
+// Beginning-of-frame status: 1 when a frame has begun since the last call. Reading clears it,
+// so the 1 ms tick sees each frame start exactly once.
+int board_lcd_frame_status(void);
 
 #ifdef __cplusplus
 }

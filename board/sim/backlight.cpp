@@ -1,4 +1,5 @@
-// The LCD controller's contrast/PWM control word, which dims the backlight.
+// The LCD controller's contrast/PWM control word, which dims the backlight, and its
+// beginning-of-frame status (no frames are scanned here).
 // Scenario check `pwm`: the duty field (bits 0-7).
 #include <string>
 
@@ -20,5 +21,5 @@ struct Backlight : Device {
 
 }  // namespace
 
-extern "C" void board_lcd_pwm_write(uint32_t w) { backlight.word = w; }
-extern "C" uint32_t board_lcd_pwm_read(void) { return backlight.word; }
+extern "C" void board_lcd_set_contrast(uint32_t w) { backlight.word = w; }
+extern "C" int board_lcd_frame_status(void) { return 0; }

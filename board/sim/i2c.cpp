@@ -13,8 +13,14 @@ namespace {
 
 enum class Phase { Idle, Address, Write, Read };
 
+// Devices attach from their own static constructors, so the list must exist before any of
+// them runs, whatever the order of construction.
+std::vector<Slave *> &slaves() {
+    static std::vector<Slave *> list;
+    return list;
+}
+
 struct Bus : Device {
-    std::vector<Slave *> slaves;
     bool enabled = false;
     Phase phase = Phase::Idle;
     Slave *current = nullptr;
@@ -33,7 +39,7 @@ struct Bus : Device {
 
 }  // namespace
 
-void attach(Slave *s) { bus.slaves.push_back(s); }
+void attach(Slave *s) { slaves().push_back(s); }
 uint64_t stops() { return bus.stopCount; }
 uint64_t nacks() { return bus.nackCount; }
 
@@ -58,7 +64,7 @@ extern "C" int board_i2c_write(uint8_t byte) {
     if (bus.enabled) {
         switch (bus.phase) {
         case Phase::Address:
-            for (Slave *s : bus.slaves)
+            for (Slave *s : slaves())
                 if ((byte & 0xFE) == s->address() && s->select(byte & 1)) {
                     bus.current = s;
                     ack = true;

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "app/GUIDEMO.h"
 #include "board.h"
 #include "miscdrivers.h"
 
@@ -9,7 +10,6 @@ volatile u32 ledFlashActive;
 volatile u32 ledFlashVal;
 volatile u32 ledFlashTimer;
 volatile u32 ledState;
-volatile u8 userLedState;
 
 // The LED pin is active low. The tick changes this bit too (flashing), so the main loop's
 // write is one call on the one pin, never a wider read-modify-write.

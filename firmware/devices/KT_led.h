@@ -11,7 +11,7 @@ extern volatile u32 ledFlashActive;  // non-zero while the LED flashes
 extern volatile u32 ledFlashVal;     // flash half-period in ticks
 extern volatile u32 ledFlashTimer;   // ticks left in the current half-period
 extern volatile u32 ledState;        // level the flashing drives next (0 off, 1 on)
-extern volatile u8 userLedState;     // LED_OWNER_*
+// The owner is userLedState (LED_OWNER_*), kept by the main-loop module.
 
 void Led(int on);
 void KT_led_set(int v);

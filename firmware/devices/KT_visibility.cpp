@@ -12,6 +12,25 @@
 void KT_Panel_Power(int on) { board_gpio_write(PIN_PANEL_PORT, PIN_PANEL, on ? 0 : 1); }
 void KT_LCD_Data(int on) { board_gpio_write(PIN_LCDDATA_PORT, PIN_LCDDATA, on ? 0 : 1); }
 
+// The contrast/PWM word is write-only on the controller: this copy holds what was written.
+// It starts as the LCD start-up programs it from pwmIsEnable.
+static u32 contrastWord;
+static u8 contrastKnown;
+
+static u32 contrastRead(void) {
+    if (!contrastKnown) {
+        contrastWord = eepromData.pwmIsEnable ? LCD_CONTRAST_PWM : LCD_CONTRAST_LEVEL;
+        contrastKnown = 1;
+    }
+    return contrastWord;
+}
+
+static void contrastWrite(u32 w) {
+    contrastWord = w;
+    contrastKnown = 1;
+    board_lcd_set_contrast(w);
+}
+
 // The inverter enable's "on" level depends on the inverter fitted: low when invEnaHiTrue is
 // set, high otherwise.
 static void inverterEnable(int on) {
@@ -20,12 +39,12 @@ static void inverterEnable(int on) {
 }
 
 void KT_External_Inverter_On(void) {
-    if (eepromData.pwmIsEnable) board_lcd_pwm_write(board_lcd_pwm_read() | LCD_PWM_ENABLE);
+    if (eepromData.pwmIsEnable) contrastWrite(contrastRead() | LCD_PWM_ENABLE);
     inverterEnable(1);
 }
 
 void KT_External_Inverter_Off(void) {
-    if (eepromData.pwmIsEnable) board_lcd_pwm_write(board_lcd_pwm_read() & ~LCD_PWM_ENABLE);
+    if (eepromData.pwmIsEnable) contrastWrite(contrastRead() & ~LCD_PWM_ENABLE);
     inverterEnable(0);
 }
 
@@ -45,8 +64,8 @@ u32 KT_Brite_Level(u32 b, u32 maxB, u32 minB) {
 void KT_Brite_Set(u8 b) {
     eepromData.brite = b;
     u32 level = KT_Brite_Level(b, eepromData.maxBrite, eepromData.minBrite);
-    u32 word = board_lcd_pwm_read() & ~LCD_PWM_DUTY_MASK;
-    board_lcd_pwm_write(word | (255 - level));
+    u32 word = contrastRead() & ~LCD_PWM_DUTY_MASK;
+    contrastWrite(word | (255 - level));
 }
 
 void KT_Visibility_Init(void) { KT_Brite_Set(eepromData.brite); }
@@ -103,10 +122,10 @@ int KT_Brite_Command(const char *line) {
 }
 
 void KT_Brite_PwmSource(int pwmIsEnable) {
-    u32 word = board_lcd_pwm_read();
+    u32 word = contrastRead();
     if (pwmIsEnable)
         word &= ~LCD_PWM_SOURCE_MASK;
     else
         word |= LCD_PWM_SOURCE_LEVEL;
-    board_lcd_pwm_write(word);
+    contrastWrite(word);
 }

@@ -9,6 +9,8 @@
 #define LCD_PWM_ENABLE 0x100u      // PWM output on
 #define LCD_PWM_SOURCE_LEVEL 0x200u // output is a plain level instead of the PWM
 #define LCD_PWM_SOURCE_MASK 0x600u
+#define LCD_CONTRAST_PWM 0x00A00100u   // as the LCD start-up sets it with pwmIsEnable on
+#define LCD_CONTRAST_LEVEL 0x00A00300u // and with it off
 
 void KT_Panel_Power(int on);
 void KT_LCD_Data(int on);
