@@ -49,13 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!mainIsUart0 || rs485On()) return 0;
     sim::uart::setHostBaud(0, sim::uart::moduleBaud(0));
     sim::uart::hostReceived(0).clear();
-    sim::uart::hostSend(0, "\x1b\r*IERR\r");
+    // The input may leave a binary command half received, which swallows up to 127 more
+    // bytes; ask again until the module has had every chance to answer.
     auto &rx = sim::uart::hostReceived(0);
-    bool alive = sim::runFor(30 * sim::kSec, [&rx] {
+    auto answered = [&rx] {
         for (size_t i = 0; i + 1 < rx.size(); ++i)
             if (rx[i].c == '#' && rx[i + 1].c == '\r') return true;
         return false;
-    });
+    };
+    bool alive = false;
+    for (int attempt = 0; attempt < 30 && !alive; ++attempt) {
+        sim::uart::hostSend(0, "\x1b\r*IERR\r");
+        alive = sim::runFor(2 * sim::kSec, answered);
+    }
     if (!alive) __builtin_trap();  // the main loop no longer answers
     rx.clear();
     return 0;
