@@ -5,10 +5,16 @@
 
 #include "../comm/Rtosinit.h"
 #include "../command/parse_command.h"
+#include "../devices/KT_beep.h"
 #include "../devices/KT_led.h"
 #include "../devices/KT_timer.h"
 #include "../devices/miscdrivers.h"
+#include "../gui/GUI.h"
+#include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
+#include "../touch/text_seam.h"
 #include "board.h"
 #include "crc16.h"
 
@@ -129,8 +135,38 @@ static void forwardAuxInput(void) {
     txNotify("\r");
 }
 
+// A macro a button scheduled runs here, between command lines, never inside another one.
+static void runScheduledMacro(void) {
+    int n = pendingMacro();
+    if (n == 0) return;
+    if (userLedState == 0) Led(1);
+    char note[16];
+    if (macroNotify == 1 || macroNotify == 3) {
+        if (binaryResponses) {
+            u8 b[2] = {'M', (u8)n};
+            txBinary(b, 2);
+        } else {
+            snprintf(note, sizeof note, "m%d\r", n);
+            txNotify(note);
+        }
+    }
+    processScheduledMacro();
+    if (macroNotify == 2 || macroNotify == 3) {
+        if (binaryResponses) {
+            u8 b[2] = {'E', (u8)n};
+            txBinary(b, 2);
+        } else {
+            snprintf(note, sizeof note, "e%d\r", n);
+            txNotify(note);
+        }
+    }
+    if (userLedState == 0) Led(0);
+}
+
 void GUIDEMO_pass(void) {
+    handle_touch();
     forwardAuxInput();
+    runScheduledMacro();
     const char *reply;
     switch (isLineAvail()) {
         case LINE_NONE: return;
@@ -143,8 +179,27 @@ void GUIDEMO_pass(void) {
     sendReply(reply);
 }
 
+// A finger on the panel within 50 ms of power-on asks for a calibration (when autoCal allows),
+// the way out of a calibration too far off to reach the "tc" command's host.
+static void powerOnCalibration(void) {
+    if (eepromData.autoCal != FLAG_ON) return;
+    gpTimer = 50;
+    while (gpTimer && !GetPenState()) boardIdle();
+    if (!GetPenState()) return;
+    BeepImmediate(50);
+    KT_Delay(100);
+    BeepImmediate(50);
+    GUI_Clear();
+    GUI_DispStringAt("Touch on power-up detected...starting touch calibrate", Origin_X + 10, Origin_Y + 100);
+    GUI_DispStringAt("Release touch to begin calibration", Origin_X + 10, Origin_Y + 150);
+    KT_Delay(2000);
+    doCalibration();
+    GUIDEMO_Clear(0);
+}
+
 void GUIDEMO_main(void) {
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
+    powerOnCalibration();
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
     for (;;) {

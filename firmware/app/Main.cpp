@@ -7,12 +7,15 @@
 #include "../devices/KT_led.h"
 #include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
+#include "../gui/GUI.h"
+#include "../touch/KT_touch.h"
 #include "board.h"
 
 // Board bring-up: the pins, the touch controller, the serial flash, the I2C bus and the SD
 // slot. Each driver joins here as it exists.
 void InitEverything(void) {
     InitGPIO();
+    InitTouch();
     InitI2C();
 }
 
@@ -28,6 +31,8 @@ void KT_main(void) {
     }
     KT_led_init();
     KT_BeepInit();
+    KT_Touch_Init();
+    GUI_Init();
     KT_Display_PowerUp();
     GUIDEMO_main();
 }

@@ -4,11 +4,12 @@
 #include "interrupt.h"
 #include "KT_beep.h"
 #include "KT_led.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
 
 volatile u32 delayTimer;
 volatile u32 gpTimer;
 volatile s32 animateTimer;
-volatile u32 frameTimer;
 
 // Everything time-based runs from here, in this order, once per millisecond. Nothing here
 // waits: the whole tick must end well inside its millisecond.
@@ -20,7 +21,9 @@ void timer1_isr(void) {
     if (delayTimer) delayTimer = delayTimer - 1;
     if (gpTimer) gpTimer = gpTimer - 1;
     BeepTimerCheck();
+    ButtonTimer();
     if (animateTimer > 0) animateTimer = animateTimer - 1;
+    KT_Update_Touch();
     KT_Led_Tick();
     board_timer1_ack();
 }
