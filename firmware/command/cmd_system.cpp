@@ -3,6 +3,11 @@
 #include "handlers.h"
 
 #include "../comm/Rtosinit.h"
+#include "../devices/KT_timer.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
+#include "board.h"
+#include <stdio.h>
 #include "parse_command.h"
 
 // The chain hands this handler "Q" only in RS-485 mode. The bus master polls to collect the
@@ -21,12 +26,36 @@ int cmdAccept(char *line) { return CMD_DONE; }
 
 int cmdBaudSaved(char *line) { return 0; }
 int cmdBaud(char *line) { return 0; }
-int cmdTemperature(char *line) { return 0; }
+// The touch controller's two temperature diodes: their difference is proportional to the
+// absolute temperature. Tenths of a degree Celsius.
+int cmdTemperature(char *line) {
+    (void)line;
+    s32 d = (s32)ReadTemp(1) - (s32)ReadTemp(0);
+    s32 v = 25000 * d / 4095;
+    s32 t = 2573 * v / 1000 - 2730;
+    s32 a = t < 0 ? -t : t;
+    char whole[16];  // the sign in front of the whole degrees, also for -0.5
+    snprintf(whole, sizeof whole, "%s%d", t < 0 ? "-" : "", (int)(a / 10));
+    pout("%3s.%1d\r", whole, (int)(a % 10));
+    return CMD_DONE;
+}
 int cmdTypematic(char *line) { return 0; }
 int cmdOut(char *line) { return 0; }
 int cmdAuxOut(char *line) { return 0; }
 int cmdAuxIO(char *line) { return 0; }
-int cmdWait(char *line) { return 0; }
+// Buttons keep working while the host waits; a line beginning with ESC cuts the wait short
+// and stays in the ring to be read as a line of its own.
+int cmdWait(char *line) {
+    unsigned ms;
+    if (sscanf(line, "w %u", &ms) != 1) return CMD_REJECTED;
+    gpTimer = ms;
+    while (gpTimer) {
+        handle_touch();
+        if (!rs485On() && isLineAvail() == LINE_READY && peekChar() == ESC) break;
+        boardIdle();
+    }
+    return CMD_DONE;
+}
 int cmdVersion(char *line) { return 0; }
 int cmdBinaryReports(char *line) { return 0; }
 int cmdReset(char *line) { return 0; }
