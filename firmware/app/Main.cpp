@@ -3,6 +3,7 @@
 #include "../comm/Rtosinit.h"
 #include "../storage/KT_eeprom.h"
 #include "GUIDEMO.h"
+#include "../gui/GUI.h"
 #include "board.h"
 
 // Board bring-up: the pins, the touch controller, the serial flash, the I2C bus and the SD
@@ -18,5 +19,6 @@ void KT_main(void) {
         mainIsUart0 = 0;
         makeUart1Main();
     }
+    GUI_Init();
     GUIDEMO_main();
 }
