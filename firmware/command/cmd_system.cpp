@@ -2,6 +2,7 @@
 // settings words, and the lines the interpreter accepts without effect.
 #include "handlers.h"
 
+#include "../app/GUIDEMO.h"
 #include "../comm/Rtosinit.h"
 #include "../devices/KT_timer.h"
 #include "../touch/KT_touch.h"
@@ -56,7 +57,12 @@ int cmdWait(char *line) {
     }
     return CMD_DONE;
 }
-int cmdVersion(char *line) { return 0; }
+int cmdVersion(char *line) {
+    KT_Copy_Version(out_buffer);
+    txString(out_buffer);
+    txString("\r");
+    return CMD_DONE;
+}
 int cmdBinaryReports(char *line) { return 0; }
 int cmdReset(char *line) { return 0; }
 int cmdPrevCons(char *line) { return 0; }

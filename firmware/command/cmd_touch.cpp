@@ -10,7 +10,7 @@
 #include "../storage/KT_eeprom.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
-#include "../touch/text_seam.h"
+#include "../app/GUIDEMO.h"
 #include "board.h"
 #include "parse_command.h"
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+u8 macroDepth;
 MacroArgSlot argStore[MACRO_ARG_SLOTS];
 volatile s32 macroQueued;
 char macroQueuedArgs[MACRO_QUEUED_ARGS_SIZE];

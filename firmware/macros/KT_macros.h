@@ -20,6 +20,10 @@ struct MacroArgSlot {
 };
 static_assert(sizeof(MacroArgSlot) == MACRO_ARG_SLOT_SIZE, "argument slots are 132 bytes");
 
+// Nesting depth of the macro being run: 0 while a host line runs, 1 inside a macro, 2 inside a
+// macro that another one called, and so on. Selects the graphics-state record of "ss"/"sr".
+extern u8 macroDepth;
+
 extern MacroArgSlot argStore[MACRO_ARG_SLOTS];
 extern volatile s32 macroQueued;                      // scheduled macro, 0 = none
 extern char macroQueuedArgs[MACRO_QUEUED_ARGS_SIZE];  // its argument text

@@ -13,7 +13,7 @@
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
 #include "board.h"
-#include "text_seam.h"
+#include "../app/GUIDEMO.h"
 
 typedef int64_t s64;
 

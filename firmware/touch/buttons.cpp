@@ -10,7 +10,7 @@
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
 #include "KT_touch.h"
-#include "text_seam.h"
+#include "../app/GUIDEMO.h"
 
 ButtonInfo buttonInfo[BUTTON_COUNT];
 s32 currentSpot = -1;
