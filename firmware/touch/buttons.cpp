@@ -7,6 +7,7 @@
 #include "../command/parse_command.h"
 #include "../devices/KT_beep.h"
 #include "../devices/lcd_driver.h"
+#include "../gui/GUI_Pictures.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
 #include "KT_touch.h"
@@ -19,6 +20,9 @@ s32 tempSpot = -1;
 s32 waitForRelease;
 volatile s32 typematicTimer;
 s32 lastHotAX, lastHotAY, lastHotRX, lastHotRY;
+GUI_FONT touchfont;
+const GUI_BITMAP *const kt_bmbutton_up = &bmbbutton_up;
+const GUI_BITMAP *const kt_bmbutton_dn = &bmbbutton_dn;
 
 // ---------------------------------------------------------------------------------------
 // Reports to the host.
@@ -106,7 +110,7 @@ static void drawButton(int n, int labelState, int quiet) {
     GUI_CONTEXT saved;
     GUI_SaveContext_(&saved);
     drawPicture(b->bitmap[s], h->x0, h->y0, quiet);
-    if (b->font) GUI_SetFont(b->font);
+    if (b->font) KT_SetFont(b->font, &touchfont);  // the host's own font storage stays untouched
     GUI_SetColor(b->color);
     GUI_SetTextMode(GUI_TM_TRANS);
     GUI_SetTextAlign(GUI_TA_LEFT);
@@ -323,8 +327,8 @@ int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
         txString(missing);
         return CMD_REJECTED;
     }
-    const GUI_BITMAP *up = pictureOr(got > offsets, v[offsets], &kt_bmbutton_up);
-    const GUI_BITMAP *dn = pictureOr(got > offsets + 1, v[offsets + 1], &kt_bmbutton_dn);
+    const GUI_BITMAP *up = pictureOr(got > offsets, v[offsets], kt_bmbutton_up);
+    const GUI_BITMAP *dn = pictureOr(got > offsets + 1, v[offsets + 1], kt_bmbutton_dn);
     if (up->XSize < 1 || up->YSize < 1 || dn->XSize < 1 || dn->YSize < 1) {
         txString("Err: bitmap dimension less than 1\r");
         return CMD_REJECTED;
@@ -353,7 +357,7 @@ int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
     }
     bi->bitmap[0] = up;
     bi->bitmap[1] = dn;
-    bi->font = GUI_GetFont();
+    bi->font = KT_GetFontPtr();
     bi->color = GUI_GetColor();
     bi->state = (u8)(mag == 21 ? 1 : 0);
 
