@@ -63,7 +63,14 @@ int cmdVersion(char *line) {
     txString("\r");
     return CMD_DONE;
 }
-int cmdBinaryReports(char *line) { return 0; }
+// Touch reports and macro notifications as binary records instead of text lines.
+int cmdBinaryReports(char *line) {
+    int n;
+    if (sscanf(line, "*binr %d", &n) != 1) return CMD_REJECTED;
+    binaryResponses = (u8)n;
+    txString(n == 1 ? "on\r" : "off\r");
+    return CMD_DONE;
+}
 int cmdReset(char *line) { return 0; }
 int cmdPrevCons(char *line) { return 0; }
 int cmdAuxEsc(char *line) { return 0; }
