@@ -296,7 +296,8 @@ static const GUI_BITMAP *pictureOr(int given, int index, const GUI_BITMAP *built
 int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
     if (n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
     KT_Touch_HotSpot_Unset(n);
-    int mag = style < 0 ? -style : style;
+    long long magnitude = style < 0 ? -(long long)style : style;
+    int mag = magnitude > 21 ? 0 : (int)magnitude;  // 0 names no style
     bool toggle = mag == 2 || mag == 20 || mag == 21;
     bool momentary = mag == 1 || mag == 3 || mag == 4 || mag == 5;
     if (!toggle && !momentary) {
