@@ -83,9 +83,6 @@ void board_uart_tx_ready_irq(int port, int on);     // interrupt while the holdi
 void board_uart_tx_complete_irq(int port, int on);  // interrupt while the transmitter is complete
 void board_uart_rx_irq(int port, int on);           // interrupt while a word is waiting
 
-// Port 1's RS-485 driver enable (GPIO B 29): 1 = drive the bus, 0 = receive.
-void board_rs485_driver(int on);
-
 // ---------------------------------------------------------------------------------------
 // GPIO ports A..D (0..3), pins 0..31.
 
@@ -95,6 +92,13 @@ void board_gpio_peripheral(int port, int pin);         // hand the pin to its pe
 void board_gpio_pullup(int port, int pin, int on);
 void board_gpio_write(int port, int pin, int level);
 int board_gpio_read(int port, int pin);
+
+// ---------------------------------------------------------------------------------------
+// Reset control and program flash.
+
+// Writes the reset-control register; 0x109 resets the processor (the board restarts the
+// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
+void board_reset_control(uint32_t value);
 
 // ---------------------------------------------------------------------------------------
 // LCD controller: scans a 16-bit frame buffer in SDRAM out to the panel. The timing fields are
@@ -122,11 +126,22 @@ int board_lcd_frame_status(void);
 void board_dma_keepalive_start(void);
 
 // ---------------------------------------------------------------------------------------
-// Reset control and program flash.
+// I2C bus. One master controller; the settings EEPROM is its only device.
 
-// Writes the reset-control register; 0x109 resets the processor (the board restarts the
-// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
-void board_reset_control(uint32_t value);
+// ---------------------------------------------------------------------------------------
+// Beeper tone and volume. Timer 2 toggling pin D 31 makes the tone; a PWM output on pin A 2 sets the volume.
+
+// ---------------------------------------------------------------------------------------
+// Touch-screen controller. A synchronous serial port to the 12-bit touch controller and its active-low pen line.
+
+// ---------------------------------------------------------------------------------------
+// SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.
+
+// ---------------------------------------------------------------------------------------
+// SD host. The SD card slot: card detect, commands and 512-byte data blocks.
+
+// ---------------------------------------------------------------------------------------
+// Program flash. The parallel flash holding the firmware's own image.
 
 #ifdef __cplusplus
 }
