@@ -94,6 +94,13 @@ void board_gpio_write(int port, int pin, int level);
 int board_gpio_read(int port, int pin);
 
 // ---------------------------------------------------------------------------------------
+// Reset control and program flash.
+
+// Writes the reset-control register; 0x109 resets the processor (the board restarts the
+// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
+void board_reset_control(uint32_t value);
+
+// ---------------------------------------------------------------------------------------
 // LCD controller: scans a 16-bit frame buffer in SDRAM out to the panel. The timing fields are
 // the controller's own encodings; the frame period is H x V pixel clocks at 16.384 MHz, with
 // H = width + hwait2 + 3 and V = height + vwait2 + 3.
@@ -117,13 +124,6 @@ int board_lcd_frame_status(void);
 // Starts the DMA keep-alive transfer that runs beside the LCD refresh (a repeating 4-byte
 // memory-to-memory copy on channel 0). The simulated board has no DMA to keep awake.
 void board_dma_keepalive_start(void);
-
-// ---------------------------------------------------------------------------------------
-// Reset control and program flash.
-
-// Writes the reset-control register; 0x109 resets the processor (the board restarts the
-// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
-void board_reset_control(uint32_t value);
 
 // ---------------------------------------------------------------------------------------
 // I2C bus. One master controller; the settings EEPROM is its only device.

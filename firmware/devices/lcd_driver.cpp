@@ -69,6 +69,13 @@ void InitLCD_VGA(void) {
     board_dma_keepalive_start();
 }
 
+void lcdFrameTick(void) {
+    if (board_lcd_frame_status())
+        frameTimer = 0;
+    else
+        frameTimer = frameTimer + 1;
+}
+
 u16 lutEntry(unsigned index) {
     u32 c = LCD_Index2Color(index);
     u32 r = (c & 0xFF) >> 4, g = ((c >> 8) & 0xFF) >> 4, b = ((c >> 16) & 0xFF) >> 4;

@@ -17,6 +17,10 @@ extern u32 msPerFrame;          // frame period in whole milliseconds
 // sets it to 0 when board_lcd_frame_status() reports a new frame, else increments it.
 extern volatile u32 frameTimer;
 
+// The frame-position counter, first in the 1 ms tick: frameTimer back to 0 when the controller
+// reports the beginning of a frame, else one more millisecond.
+void lcdFrameTick(void);
+
 // Called once by the drawing layer's display start-up with 640, 480, 16. Returns 1.
 int InitLCD(int width, int height, int bpp);
 // Geometry, panel timing (defaults from the settings), controller programming, msPerFrame and
