@@ -31,45 +31,52 @@ set(VMOD_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${VMOD_GENERATED_DIR})
 set(VMOD_GENERATED_SOURCES)
 
-# symbol, face file, cell height, bits per pixel
+# symbol, face file, cell height, bits per pixel, fit ("full": every character fits the cell;
+# "ascii": the ASCII ink fills it, for the tiny one-bit faces)
 set(VMOD_SANS ${VMOD_LIBERATION_DIR}/LiberationSans-Regular.ttf)
 set(VMOD_SANS_B ${VMOD_LIBERATION_DIR}/LiberationSans-Bold.ttf)
 set(VMOD_MONO ${VMOD_LIBERATION_DIR}/LiberationMono-Regular.ttf)
 set(VMOD_MONO_B ${VMOD_LIBERATION_DIR}/LiberationMono-Bold.ttf)
 set(VMOD_FONT_LIST
-  GUI_FontArial8 ${VMOD_SANS} 8 1
-  GUI_FontArial8B ${VMOD_SANS_B} 8 1
-  GUI_FontArial10 ${VMOD_SANS} 10 1
-  GUI_FontArial10B ${VMOD_SANS_B} 10 1
-  GUI_Font16_1 ${VMOD_DEJAVU_DIR}/DejaVuSans.ttf 16 1
-  GUI_Font16B_1 ${VMOD_DEJAVU_DIR}/DejaVuSans-Bold.ttf 16 1
-  GUI_FontMono48 ${VMOD_MONO} 48 1
-  GUI_FontMono64 ${VMOD_MONO} 64 1)
+  GUI_FontArial8 ${VMOD_SANS} 8 1 ascii
+  GUI_FontArial8B ${VMOD_SANS_B} 8 1 ascii
+  GUI_FontArial10 ${VMOD_SANS} 10 1 ascii
+  GUI_FontArial10B ${VMOD_SANS_B} 10 1 ascii
+  GUI_Font16_1 ${VMOD_DEJAVU_DIR}/DejaVuSans.ttf 16 1 full
+  GUI_Font16B_1 ${VMOD_DEJAVU_DIR}/DejaVuSans-Bold.ttf 16 1 full
+  GUI_FontMono48 ${VMOD_MONO} 48 1 full
+  GUI_FontMono64 ${VMOD_MONO} 64 1 full)
 foreach(size 10 12 14 16 20 24 32)
-  list(APPEND VMOD_FONT_LIST GUI_FontArial${size}AA4 ${VMOD_SANS} ${size} 4
-                             GUI_FontArial${size}BAA4 ${VMOD_SANS_B} ${size} 4)
+  list(APPEND VMOD_FONT_LIST GUI_FontArial${size}AA4 ${VMOD_SANS} ${size} 4 full
+                             GUI_FontArial${size}BAA4 ${VMOD_SANS_B} ${size} 4 full)
 endforeach()
 foreach(size 8 10 12 14 16 20 24 32)
-  list(APPEND VMOD_FONT_LIST GUI_FontMono${size}AA4 ${VMOD_MONO} ${size} 4
-                             GUI_FontMono${size}BAA4 ${VMOD_MONO_B} ${size} 4)
+  list(APPEND VMOD_FONT_LIST GUI_FontMono${size}AA4 ${VMOD_MONO} ${size} 4 full
+                             GUI_FontMono${size}BAA4 ${VMOD_MONO_B} ${size} 4 full)
 endforeach()
 
 list(LENGTH VMOD_FONT_LIST n)
 math(EXPR last "${n} - 1")
-foreach(i RANGE 0 ${last} 4)
+foreach(i RANGE 0 ${last} 5)
   math(EXPR i1 "${i} + 1")
   math(EXPR i2 "${i} + 2")
   math(EXPR i3 "${i} + 3")
+  math(EXPR i4 "${i} + 4")
   list(GET VMOD_FONT_LIST ${i} symbol)
   list(GET VMOD_FONT_LIST ${i1} face)
   list(GET VMOD_FONT_LIST ${i2} height)
   list(GET VMOD_FONT_LIST ${i3} bpp)
+  list(GET VMOD_FONT_LIST ${i4} fit)
+  set(fitArg)
+  if(fit STREQUAL "ascii")
+    set(fitArg ascii)
+  endif()
   if(NOT EXISTS ${face})
     message(FATAL_ERROR "Font face ${face} is missing: run scripts/setup.sh")
   endif()
   set(out ${VMOD_GENERATED_DIR}/${symbol}.cpp)
   add_custom_command(OUTPUT ${out}
-    COMMAND ${VMOD_FONTGEN} font ${out} ${symbol} ${face} ${height} ${bpp}
+    COMMAND ${VMOD_FONTGEN} font ${out} ${symbol} ${face} ${height} ${bpp} ${fitArg}
     DEPENDS ${VMOD_FONTGEN_DEPENDS} ${face}
     COMMENT "Rendering ${symbol}" VERBATIM)
   list(APPEND VMOD_GENERATED_SOURCES ${out})

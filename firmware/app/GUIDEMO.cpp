@@ -229,12 +229,12 @@ void GUIDEMO_SetTextBorder(int x) {
 
 int GUIDEMO_GetTextBorder(void) { return text_border; }
 
+// The closed polygon of the four corners, edge by edge in int coordinates.
 static void drawOutline(int x0, int y0, int x1, int y1) {
-    GUI_POINT pts[4] = {{(s16)GUI_ClampCoord(x0), (s16)GUI_ClampCoord(y0)},
-                        {(s16)GUI_ClampCoord(x1), (s16)GUI_ClampCoord(y0)},
-                        {(s16)GUI_ClampCoord(x1), (s16)GUI_ClampCoord(y1)},
-                        {(s16)GUI_ClampCoord(x0), (s16)GUI_ClampCoord(y1)}};
-    GUI_DrawPolygon(pts, 4, 0, 0);
+    GUI_DrawLine(x0, y0, x1, y0);
+    GUI_DrawLine(x1, y0, x1, y1);
+    GUI_DrawLine(x1, y1, x0, y1);
+    GUI_DrawLine(x0, y1, x0, y0);
 }
 
 int GUIDEMO_DrawRect(int style, int x0, int y0, int x1, int y1) {

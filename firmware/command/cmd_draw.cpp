@@ -2,6 +2,7 @@
 // screen areas; and the state those commands keep.
 #include "cmd_draw.h"
 
+#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -129,10 +130,23 @@ int restoreScreenArea(u16 x, u16 y, u8 slot) {
 // 0x00BBGGRR <-> 0x00RRGGBB
 static u32 swapRB(u32 c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
+// A coordinate plus the origin, kept inside int (the sum of two extreme values would not be).
+static int withOrigin(int v, s32 origin) {
+    long long s = (long long)v + origin;
+    return s < INT_MIN ? INT_MIN : s > INT_MAX ? INT_MAX : (int)s;
+}
+
+// The text cursor is 16-bit: far positions are held at its ends, off screen, instead of
+// wrapping round onto it.
+static int textCoord(int v, s32 origin) {
+    long long s = (long long)v + origin;
+    return s < -32768 ? -32768 : s > 32767 ? 32767 : (int)s;
+}
+
 // Places the text at (x, y) relative to the origin, with the border there.
 static void gotoText(int x, int y) {
-    GUIDEMO_SetTextBorder(x + Origin_X);
-    GUI_GotoXY(x + Origin_X, y + Origin_Y);
+    GUIDEMO_SetTextBorder(textCoord(x, Origin_X));
+    GUI_GotoXY(textCoord(x, Origin_X), textCoord(y, Origin_Y));
 }
 
 static void normalTextMode(void) {
@@ -402,7 +416,8 @@ int cmdClear(char *line) {
 int cmdLine(char *line) {
     int x0, y0, x1, y1;
     if (sscanf(line, "l %d%d%d%d", &x0, &y0, &x1, &y1) != 4) return CMD_REJECTED;
-    GUI_DrawLine(x0 + Origin_X, y0 + Origin_Y, x1 + Origin_X, y1 + Origin_Y);
+    GUI_DrawLine(withOrigin(x0, Origin_X), withOrigin(y0, Origin_Y), withOrigin(x1, Origin_X),
+                 withOrigin(y1, Origin_Y));
     return CMD_DONE;
 }
 
@@ -419,10 +434,10 @@ int cmdRect(char *line) {
     char word[10];
     int n = sscanf(line, "r %d%d%d%d%d %9s", &x0, &y0, &x1, &y1, &m, word);
     if (n < 4) return CMD_REJECTED;
-    x0 += Origin_X;
-    x1 += Origin_X;
-    y0 += Origin_Y;
-    y1 += Origin_Y;
+    x0 = withOrigin(x0, Origin_X);
+    x1 = withOrigin(x1, Origin_X);
+    y0 = withOrigin(y0, Origin_Y);
+    y1 = withOrigin(y1, Origin_Y);
     if (n == 4) return GUIDEMO_DrawRect(0, x0, y0, x1, y1);
     if (n == 5) return GUIDEMO_DrawRect(m == 3 ? 1 : m, x0, y0, x1, y1);
     if (m == 1) return fillInColor(atoBGR(word), x0, y0, x1, y1);
@@ -442,16 +457,17 @@ int cmdTriangle(char *line) {
     char word[10];
     int n = sscanf(line, "tr %d%d %d%d %d%d %9s", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], word);
     if (n != 6 && n != 7) return CMD_REJECTED;
-    GUI_POINT pts[3];
+    // In int coordinates throughout, so that corners far off screen keep the triangle's shape.
+    int xs[3], ys[3];
     for (int i = 0; i < 3; ++i) {
-        pts[i].x = (s16)GUI_ClampCoord((long long)v[2 * i] + Origin_X);
-        pts[i].y = (s16)GUI_ClampCoord((long long)v[2 * i + 1] + Origin_Y);
+        xs[i] = withOrigin(v[2 * i], Origin_X);
+        ys[i] = withOrigin(v[2 * i + 1], Origin_Y);
     }
     if (n == 6) {
-        GUI_DrawPolygon(pts, 3, 0, 0);
+        for (int i = 0; i < 3; ++i) GUI_DrawLine(xs[i], ys[i], xs[(i + 1) % 3], ys[(i + 1) % 3]);
     } else {
         GUI_COLOR old = GUI_SetColor(atoBGR(word));
-        GUI_FillPolygon(pts, 3, 0, 0);
+        GUI_FillPolygonInt(xs, ys, 3);
         GUI_SetColor(old);
     }
     return CMD_DONE;
@@ -462,9 +478,9 @@ int cmdCircle(char *line) {
     int n = sscanf(line, "c %d%d%d%d", &x, &y, &r, &fill);
     if (n < 3) return CMD_REJECTED;
     if (n == 4)
-        GUI_FillCircle(x + Origin_X, y + Origin_Y, r);
+        GUI_FillCircle(withOrigin(x, Origin_X), withOrigin(y, Origin_Y), r);
     else
-        GUI_DrawCircle(x + Origin_X, y + Origin_Y, r);
+        GUI_DrawCircle(withOrigin(x, Origin_X), withOrigin(y, Origin_Y), r);
     return CMD_DONE;
 }
 
@@ -506,7 +522,7 @@ int cmdPicture(char *line) {
     if (sscanf(line, "i %d%d%d", &which, &x, &y) != 3) return CMD_REJECTED;
     const GUI_BITMAP *bm = which == 1 ? &bmbbutton_up : which == 2 ? &bmbbutton_dn : 0;
     if (!bm) return CMD_REJECTED;
-    GUI_DrawBitmap(bm, x + Origin_X, y + Origin_Y);
+    GUI_DrawBitmap(bm, withOrigin(x, Origin_X), withOrigin(y, Origin_Y));
     return CMD_DONE;
 }
 

@@ -47,12 +47,17 @@ static void drawLine(const char *s, int n, int width) {
         c.DispPosX = (s16)(c.DispPosX + width);
         return;
     }
+    int end = c.DispPosX + width;
     for (int i = 0; i < n;) {
+        // Past the clip rectangle's right edge nothing more shows; stopping there also keeps the
+        // 16-bit cursor from wrapping round onto the screen in a very long line.
+        if (c.DispPosX > c.ClipRect.x1) break;
         int len;
         u16 ch = nextChar(s + i, n - i, &len);
         f->pfDispChar(ch);
         i += len;
     }
+    c.DispPosX = (s16)end;
 }
 
 void GUI_DispStringLen(const char *s, int maxLen) {

@@ -83,7 +83,7 @@ TEST_F(GuiContext, ReverseBitSwapsForegroundAndBackground) {
 
 TEST_F(GuiContext, NullFontKeepsTheCurrentOne) {
     static const GUI_FONT a = {}, b = {};
-    EXPECT_EQ(GUI_SetFont(&a), nullptr);
+    EXPECT_EQ(GUI_SetFont(&a), &GUI_FontArial10);  // the default font
     EXPECT_EQ(GUI_SetFont(nullptr), &a);
     EXPECT_EQ(GUI_GetFont(), &a);
     EXPECT_EQ(GUI_SetFont(&b), &a);

@@ -2,15 +2,17 @@
 // and draws the built-in button pictures. Runs on the build host at build time; its output
 // goes into the build tree only.
 //
-//   vmod-fontgen font OUT.cpp SYMBOL FACE.ttf HEIGHT BPP
+//   vmod-fontgen font OUT.cpp SYMBOL FACE.ttf HEIGHT BPP [ascii]
 //       A proportional font whose cell is HEIGHT rows, 1 or 4 bits per pixel, with the
 //       characters 0x20-0x7E, 0xA0-0xFF and a few typographic marks of Western European text.
+//       "ascii" sizes the face by the ink of the ASCII characters (for tiny cells).
 //   vmod-fontgen buttons OUT.cpp
 //       bmbbutton_up and bmbbutton_dn: 64 x 64 RGB565 pictures of a raised and a pressed key.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -99,7 +101,7 @@ Glyph renderGlyph(FT_Face face, unsigned code, int height, int baseline, int bpp
 }
 
 int makeFont(const char *out, const std::string &symbol, const char *facePath, int height,
-             int bpp) {
+             int bpp, bool fitAscii) {
     if (height < 4 || height > 255) fail("height must be 4..255");
     if (bpp != 1 && bpp != 4) fail("bits per pixel must be 1 or 4");
     FT_Library lib;
@@ -109,13 +111,34 @@ int makeFont(const char *out, const std::string &symbol, const char *facePath, i
     if (!FT_IS_SCALABLE(face)) fail("not a scalable face");
 
     // The largest whole pixel size whose ascender plus descender fits the cell; the descender
-    // is kept whole at the bottom, the ascender gets the rest.
+    // is kept whole at the bottom, the ascender gets the rest. Tiny fonts (fitAscii) are sized
+    // so that the ink of the ASCII letters and digits fills the cell instead: legible letters
+    // matter more there than brackets and the accents on capitals, which such a cell may cut.
     double upem = face->units_per_EM;
     double asc = face->ascender / upem, desc = -face->descender / upem;
     int ppem = (int)std::floor(height / (asc + desc));
     if (ppem < 1) ppem = 1;
     if (FT_Set_Pixel_Sizes(face, 0, (FT_UInt)ppem)) fail("cannot set the size");
     int descent = (int)std::lround(desc * ppem);
+    if (fitAscii) {
+        for (int p = height * 2; p > 1; --p) {
+            if (FT_Set_Pixel_Sizes(face, 0, (FT_UInt)p)) fail("cannot set the size");
+            int top = 0, bottom = 0;
+            for (unsigned c = 0x30; c <= 0x7A; ++c) {
+                if (!std::isalnum((int)c)) continue;
+                FT_Int32 flags = FT_LOAD_RENDER | (bpp == 1 ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+                if (FT_Load_Char(face, c, flags)) continue;
+                top = std::max(top, face->glyph->bitmap_top);
+                bottom = std::max(bottom, (int)face->glyph->bitmap.rows - face->glyph->bitmap_top);
+            }
+            if (top + bottom <= height) {
+                ppem = p;
+                descent = bottom;
+                break;
+            }
+        }
+        if (FT_Set_Pixel_Sizes(face, 0, (FT_UInt)ppem)) fail("cannot set the size");
+    }
     int baseline = height - descent;
     if (baseline > height - 1) baseline = height - 1;
 
@@ -257,11 +280,11 @@ int makeButtons(const char *out) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc == 7 && std::strcmp(argv[1], "font") == 0)
-        return makeFont(argv[2], argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]));
+    if ((argc == 7 || (argc == 8 && std::strcmp(argv[7], "ascii") == 0)) && std::strcmp(argv[1], "font") == 0)
+        return makeFont(argv[2], argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]), argc == 8);
     if (argc == 3 && std::strcmp(argv[1], "buttons") == 0) return makeButtons(argv[2]);
     std::fprintf(stderr,
-                 "usage: vmod-fontgen font OUT.cpp SYMBOL FACE.ttf HEIGHT BPP\n"
+                 "usage: vmod-fontgen font OUT.cpp SYMBOL FACE.ttf HEIGHT BPP [ascii]\n"
                  "       vmod-fontgen buttons OUT.cpp\n");
     return 2;
 }
