@@ -101,14 +101,33 @@ int board_gpio_read(int port, int pin);
 void board_reset_control(uint32_t value);
 
 // ---------------------------------------------------------------------------------------
+// ---------------------------------------------------------------------------------------
 // LCD controller. The frame buffer is scanned from SDRAM; timing, colour table, PWM control word and the
 // beginning-of-frame status.
 
+void board_lcd_set_contrast(uint32_t word);             // contrast / PWM output control word
+// Beginning-of-frame status: 1 when a frame has begun since the last call. Reading clears it,
+// so the 1 ms tick sees each frame start exactly once.
+int board_lcd_frame_status(void);
+
 // ---------------------------------------------------------------------------------------
 // I2C bus. One master controller; the settings EEPROM is its only device.
+// Byte level: every byte operation returns when its ninth clock is done (the controller's
+// transfer-complete flag).
+
+void board_i2c_init(uint32_t divider);  // controller on, bus clock = module clock / divider
+void board_i2c_start(void);             // START: take the bus (or a repeated START while holding it)
+int board_i2c_write(uint8_t byte);      // shift a byte out; 1 = the addressed device acknowledged
+uint8_t board_i2c_read(int ack);        // shift a byte in, then ACK (ack = 1) or NACK (ack = 0)
+void board_i2c_stop(void);              // STOP: release the bus
 
 // ---------------------------------------------------------------------------------------
 // Beeper tone and volume. Timer 2 toggling pin D 31 makes the tone; a PWM output on pin A 2 sets the volume.
+
+void board_audio_init(void);           // PWM on A 2 with a 102-count period and sample 0; timer 2 reset
+void board_audio_volume(uint32_t v);   // PWM sample = 102 * v / 255, i.e. duty v/255 (v <= 255)
+void board_tone_on(uint32_t hz);       // square wave of hz (1..65535) on D 31: compare 16666666/(2*hz)-1
+void board_tone_off(void);             // timer output released, D 31 a plain output, low
 
 // ---------------------------------------------------------------------------------------
 // Touch-screen controller. A synchronous serial port to the 12-bit touch controller and its active-low pen line.
@@ -121,6 +140,7 @@ void board_reset_control(uint32_t value);
 
 // ---------------------------------------------------------------------------------------
 // Program flash. The parallel flash holding the firmware's own image.
+
 
 #ifdef __cplusplus
 }

@@ -5,7 +5,9 @@
 
 #include "../comm/Rtosinit.h"
 #include "../command/parse_command.h"
+#include "../devices/KT_led.h"
 #include "../devices/KT_timer.h"
+#include "../devices/miscdrivers.h"
 #include "../storage/KT_eeprom.h"
 #include "board.h"
 #include "crc16.h"
@@ -84,6 +86,7 @@ static const char *takeLine(void) {
         KT_Delay(10);
         return REPLY_OK;
     }
+    if (userLedState == 0) Led(1);  // busy indication while the system owns the LED
     if (rs485On() && isMacroRun(cmd)) {
         txString(REPLY_OK);
         stringSent = 1;
@@ -94,6 +97,7 @@ static const char *takeLine(void) {
     }
     killTrailingComment(cmd);
     int r = parse_command(cmd);
+    if (userLedState == 0) Led(0);
     switch (r) {
         case 0: return REPLY_REJECTED;
         case 2: return REPLY_CORRUPT;
@@ -140,6 +144,7 @@ void GUIDEMO_pass(void) {
 }
 
 void GUIDEMO_main(void) {
+    EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
     for (;;) {
