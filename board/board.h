@@ -94,6 +94,31 @@ void board_gpio_write(int port, int pin, int level);
 int board_gpio_read(int port, int pin);
 
 // ---------------------------------------------------------------------------------------
+// LCD controller: scans a 16-bit frame buffer in SDRAM out to the panel. The timing fields are
+// the controller's own encodings; the frame period is H x V pixel clocks at 16.384 MHz, with
+// H = width + hwait2 + 3 and V = height + vwait2 + 3.
+
+#define BOARD_LCD_PIXEL_CLOCK_HZ 16384000u
+
+void board_lcd_set_start(uint32_t addr);                // screen start address (SDRAM) scanned out
+void board_lcd_set_size(unsigned width16, unsigned height);  // width in units of 16 pixels, lines
+void board_lcd_set_page_width(unsigned words);          // virtual page width, 32-bit words per line
+void board_lcd_set_panel_config(uint32_t word);         // panel type, depth, polarities, clock divider
+void board_lcd_set_hconfig(unsigned pulse, unsigned wait1, unsigned wait2);  // sync pulse - 1, waits
+void board_lcd_set_vconfig(unsigned pulse, unsigned wait1, unsigned wait2);  // same, in lines
+void board_lcd_set_panel_config2(uint32_t word);        // second panel configuration word
+void board_lcd_set_contrast(uint32_t word);             // contrast / PWM output control word
+void board_lcd_set_dma_control(uint32_t word);          // frame-buffer DMA burst and trigger levels
+void board_lcd_set_refresh_mode(unsigned mode);         // bit 1 set: the controller scans (enabled)
+void board_lcd_set_lut(unsigned index, uint16_t rgb444);  // colour table entry 0..255, 12-bit colour
+// Beginning-of-frame status: 1 when a frame has begun since the last call. Reading clears it,
+// so the 1 ms tick sees each frame start exactly once.
+int board_lcd_frame_status(void);
+// Starts the DMA keep-alive transfer that runs beside the LCD refresh (a repeating 4-byte
+// memory-to-memory copy on channel 0). The simulated board has no DMA to keep awake.
+void board_dma_keepalive_start(void);
+
+// ---------------------------------------------------------------------------------------
 // Reset control and program flash.
 
 // Writes the reset-control register; 0x109 resets the processor (the board restarts the
