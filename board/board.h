@@ -83,9 +83,6 @@ void board_uart_tx_ready_irq(int port, int on);     // interrupt while the holdi
 void board_uart_tx_complete_irq(int port, int on);  // interrupt while the transmitter is complete
 void board_uart_rx_irq(int port, int on);           // interrupt while a word is waiting
 
-// Port 1's RS-485 driver enable (GPIO B 29): 1 = drive the bus, 0 = receive.
-void board_rs485_driver(int on);
-
 // ---------------------------------------------------------------------------------------
 // GPIO ports A..D (0..3), pins 0..31.
 

@@ -241,6 +241,12 @@ const CheckFn *findCheck(const std::string &name) {
 void registerLine(const std::string &word, LineFn fn, bool poweredOffOnly) {
     lines()[word] = LineHandler{std::move(fn), poweredOffOnly};
 }
+namespace {
+bool goldensUpdated = false;
+}
+void setUpdateGoldens(bool on) { goldensUpdated = on; }
+bool updateGoldens() { return goldensUpdated; }
+
 const LineHandler *findLine(const std::string &word) {
     auto it = lines().find(word);
     return it == lines().end() ? nullptr : &it->second;

@@ -93,6 +93,10 @@ struct LineHandler {
 void registerLine(const std::string &word, LineFn fn, bool poweredOffOnly);
 const LineHandler *findLine(const std::string &word);
 
+// Set by `vmod-sim --update-goldens`: golden files are rewritten instead of compared.
+void setUpdateGoldens(bool on);
+bool updateGoldens();
+
 }  // namespace sim
 
 #endif

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "board.h"
+#include "gpio.h"
 
 namespace sim::uart {
 namespace {
@@ -35,7 +36,6 @@ struct Port {
 };
 
 Port ports[2] = {{0, IRQ_UART0_RX, IRQ_UART0_TX}, {1, IRQ_UART1_RX, IRQ_UART1_TX}};
-bool driverEnable = false;
 
 Port *get(int port) { return (port == 0 || port == 1) ? &ports[port] : nullptr; }
 
@@ -120,7 +120,6 @@ struct UartDevice : Device {
             p.hostLineFreeAt = now();
             p.hostInFlight = 0;
         }
-        driverEnable = false;
     }
 } device;
 
@@ -147,7 +146,8 @@ void setHostSink(int port, std::function<void(uint8_t)> sink) {
     if (Port *p = get(port)) p->sink = std::move(sink);
 }
 uint32_t moduleBaud(int port) { return get(port) ? get(port)->rate : 0; }
-bool rs485DriverOn() { return driverEnable; }
+// The driver enable of port 1's RS-485 transceiver is GPIO B 29, high = drive the bus.
+bool rs485DriverOn() { return gpio::level(gpio::B, 29) != 0; }
 
 }  // namespace sim::uart
 
@@ -232,5 +232,3 @@ extern "C" void board_uart_rx_irq(int port, int on) {
         updateIrqs(*p);
     }
 }
-
-extern "C" void board_rs485_driver(int on) { driverEnable = on != 0; }

@@ -1,0 +1,274 @@
+#include "scenario.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "sim.h"
+#include "uart.h"
+
+namespace scenario {
+
+bool unescape(const std::string &text, std::string &out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= text.size()) return false;
+        switch (text[i]) {
+            case 'r': out += '\r'; break;
+            case 'n': out += '\n'; break;
+            case 't': out += '\t'; break;
+            case 'e': out += '\x1b'; break;
+            case '\\': out += '\\'; break;
+            case 'x': {
+                if (i + 2 >= text.size()) return false;
+                std::string hex = text.substr(i + 1, 2);
+                if (!isxdigit((unsigned char)hex[0]) || !isxdigit((unsigned char)hex[1])) return false;
+                out += char(std::strtoul(hex.c_str(), nullptr, 16));
+                i += 2;
+                break;
+            }
+            default: return false;
+        }
+    }
+    return true;
+}
+
+std::string escape(const std::string &bytes) {
+    std::string s;
+    char buf[8];
+    for (unsigned char c : bytes) {
+        switch (c) {
+            case '\r': s += "\\r"; break;
+            case '\n': s += "\\n"; break;
+            case '\t': s += "\\t"; break;
+            case 0x1b: s += "\\e"; break;
+            case '\\': s += "\\\\"; break;
+            default:
+                if (c < 0x20 || c >= 0x7f) {
+                    std::snprintf(buf, sizeof buf, "\\x%02X", c);
+                    s += buf;
+                } else {
+                    s += char(c);
+                }
+        }
+    }
+    return s;
+}
+
+namespace {
+
+struct Failure {
+    int code;
+    std::string message;
+};
+
+bool parseNumber(const std::string &s, long long &v, long long lo = LLONG_MIN, long long hi = LLONG_MAX) {
+    if (s.empty()) return false;
+    char *end = nullptr;
+    errno = 0;
+    v = std::strtoll(s.c_str(), &end, 10);
+    return errno == 0 && *end == 0 && v >= lo && v <= hi;
+}
+
+class Runner {
+  public:
+    explicit Runner(const std::string &path) : path_(path) {
+        size_t slash = path.find_last_of('/');
+        dir_ = slash == std::string::npos ? "." : path.substr(0, slash);
+    }
+
+    int run() {
+        std::ifstream in(path_);
+        if (!in) {
+            std::printf("%s: cannot read the script\n", path_.c_str());
+            return 2;
+        }
+        std::string line;
+        int number = 0;
+        while (std::getline(in, line)) {
+            ++number;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            size_t first = line.find_first_not_of(" \t");
+            if (first == std::string::npos || line[first] == '#') continue;
+            Failure f = execute(line);
+            if (f.code != 0) {
+                std::printf("%s:%d: %s\n%s\n", path_.c_str(), number, line.c_str(), f.message.c_str());
+                if (!sim::haltReason().empty())
+                    std::printf("(the firmware stopped: %s)\n", sim::haltReason().c_str());
+                sim::powerOff();
+                return f.code;
+            }
+        }
+        sim::powerOff();
+        return 0;
+    }
+
+  private:
+    std::string path_, dir_;
+    int port_ = 0;
+    sim::Time timeout_ = 5000 * sim::kMs;
+
+    static Failure ok() { return {0, {}}; }
+    static Failure bad(const std::string &m) { return {2, m}; }
+    static Failure failed(const std::string &m) { return {1, m}; }
+
+    void ensurePowered() {
+        if (!sim::powered()) sim::powerOn();
+    }
+
+    std::deque<sim::uart::HostByte> &received() { return sim::uart::hostReceived(port_); }
+
+    std::string pending() {
+        std::string s;
+        for (auto &b : received()) s += char(b.c);
+        return s;
+    }
+
+    Failure expect(const std::string &want, long long withinMs) {
+        ensurePowered();
+        sim::Time start = sim::now();
+        auto &rx = received();
+        sim::runUntil(start + timeout_, [&] { return rx.size() >= want.size(); });
+        std::string got;
+        for (size_t i = 0; i < rx.size() && i < want.size(); ++i) got += char(rx[i].c);
+        if (got != want) {
+            std::string seen = pending();
+            return failed("  expected: \"" + escape(want) + "\"\n  received: \"" + escape(seen) + "\"" +
+                          (rx.size() < want.size() ? " (timed out)" : ""));
+        }
+        sim::Time lastAt = want.empty() ? start : rx[want.size() - 1].at;
+        rx.erase(rx.begin(), rx.begin() + long(want.size()));
+        if (withinMs >= 0 && lastAt > start + sim::Time(withinMs) * sim::kMs) {
+            char buf[96];
+            std::snprintf(buf, sizeof buf, "  the last byte arrived after %.3f ms",
+                          double(lastAt - start) / double(sim::kMs));
+            return failed(buf);
+        }
+        return ok();
+    }
+
+    Failure expectSilence(long long ms) {
+        ensurePowered();
+        auto &rx = received();
+        if (!rx.empty()) return failed("  unread bytes were waiting: \"" + escape(pending()) + "\"");
+        if (sim::runFor(sim::Time(ms) * sim::kMs, [&] { return !rx.empty(); }))
+            return failed("  received: \"" + escape(pending()) + "\"");
+        return ok();
+    }
+
+    Failure execute(const std::string &line) {
+        size_t sp = line.find(' ');
+        std::string word = line.substr(0, sp);
+        std::string arg = sp == std::string::npos ? "" : line.substr(sp + 1);
+        long long n = 0;
+
+        if (word == "power-on") {
+            sim::powerOn();
+            return ok();
+        }
+        if (word == "power-off") {
+            sim::powerOff();
+            return ok();
+        }
+        if (word == "power-cycle") {
+            sim::powerOff();
+            sim::powerOn();
+            return ok();
+        }
+        if (word == "port") {
+            if (!parseNumber(arg, n, 0, 1)) return bad("port must be 0 or 1");
+            port_ = int(n);
+            return ok();
+        }
+        if (word == "host-baud") {
+            if (!parseNumber(arg, n, 1, 10000000)) return bad("bad rate");
+            sim::uart::setHostBaud(port_, uint32_t(n));
+            return ok();
+        }
+        if (word == "timeout") {
+            if (!parseNumber(arg, n, 0)) return bad("bad number");
+            timeout_ = sim::Time(n) * sim::kMs;
+            return ok();
+        }
+        if (word == "send" || word == "sendraw") {
+            std::string bytes;
+            if (!unescape(arg, bytes)) return bad("bad escape");
+            if (word == "send") bytes += '\r';
+            ensurePowered();
+            sim::uart::hostSend(port_, bytes);
+            return ok();
+        }
+        if (word == "expect") {
+            std::string want;
+            if (!unescape(arg, want)) return bad("bad escape");
+            return expect(want, -1);
+        }
+        if (word == "expect-within") {
+            size_t s2 = arg.find(' ');
+            std::string text = s2 == std::string::npos ? "" : arg.substr(s2 + 1);
+            std::string want;
+            if (!parseNumber(arg.substr(0, s2), n, 0)) return bad("bad number");
+            if (!unescape(text, want)) return bad("bad escape");
+            return expect(want, n);
+        }
+        if (word == "expect-silence") {
+            if (!parseNumber(arg, n, 0)) return bad("bad number");
+            return expectSilence(n);
+        }
+        if (word == "drain") {
+            received().clear();
+            return ok();
+        }
+        if (word == "wait") {
+            if (!parseNumber(arg, n, 0)) return bad("bad number");
+            ensurePowered();
+            sim::runFor(sim::Time(n) * sim::kMs);
+            return ok();
+        }
+        if (word == "echo") {
+            std::string text;
+            if (!unescape(arg, text)) return bad("bad escape");
+            std::printf("%s\n", text.c_str());
+            return ok();
+        }
+        if (word == "check") {
+            size_t s2 = arg.find(' ');
+            std::string name = arg.substr(0, s2);
+            std::string value = s2 == std::string::npos ? "" : arg.substr(s2 + 1);
+            const sim::CheckFn *fn = sim::findCheck(name);
+            if (!fn) return bad("no device state named \"" + name + "\" in this build");
+            ensurePowered();
+            std::string got = (*fn)();
+            if (got != value) return failed("  " + name + " is " + got);
+            return ok();
+        }
+        if (const sim::LineHandler *h = sim::findLine(word)) {
+            if (h->poweredOffOnly && sim::powered())
+                return bad("\"" + word + "\" acts on the media only while the module is off (power-off first)");
+            if (!h->poweredOffOnly) ensurePowered();
+            sim::LineResult r = h->fn(arg, dir_);
+            return {r.code, r.message};
+        }
+        return bad("unknown word \"" + word + "\" (or a line this build does not support yet)");
+    }
+};
+
+}  // namespace
+
+int runScript(const std::string &path) {
+    sim::setPace(sim::Pace::Fast);
+    Runner r(path);
+    return r.run();
+}
+
+}  // namespace scenario

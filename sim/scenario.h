@@ -1,0 +1,22 @@
+// The scenario runner: runs a script of the scenario language against the whole firmware on
+// the simulated board, at fast pace.
+#ifndef VMOD_SCENARIO_H
+#define VMOD_SCENARIO_H
+
+#include <string>
+
+namespace scenario {
+
+// Exit status of a run: 0 every check held, 1 a check failed, 2 the script could not be
+// read or parsed.
+int runScript(const std::string &path);
+
+// Decodes the escapes of a TEXT argument (\r \n \t \e \\ \xHH). Returns false for a
+// malformed escape.
+bool unescape(const std::string &text, std::string &out);
+// The inverse, for showing received bytes.
+std::string escape(const std::string &bytes);
+
+}  // namespace scenario
+
+#endif
