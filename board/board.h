@@ -130,6 +130,28 @@ int board_sd_busy(void);         // 1 while the card holds DAT0 low (programming
 // firmware from main, RAM as at power-on, media kept). Does not return when it resets.
 void board_reset_control(uint32_t value);
 
+// ---------------------------------------------------------------------------------------
+// LCD controller. The frame buffer is scanned from SDRAM; timing, colour table, PWM control word and the
+// beginning-of-frame status.
+
+// ---------------------------------------------------------------------------------------
+// I2C bus. One master controller; the settings EEPROM is its only device.
+
+// ---------------------------------------------------------------------------------------
+// Beeper tone and volume. Timer 2 toggling pin D 31 makes the tone; a PWM output on pin A 2 sets the volume.
+
+// ---------------------------------------------------------------------------------------
+// Touch-screen controller. A synchronous serial port to the 12-bit touch controller and its active-low pen line.
+
+// ---------------------------------------------------------------------------------------
+// SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.
+
+// ---------------------------------------------------------------------------------------
+// SD host. The SD card slot: card detect, commands and 512-byte data blocks.
+
+// ---------------------------------------------------------------------------------------
+// Program flash. The parallel flash holding the firmware's own image.
+
 #ifdef __cplusplus
 }
 #endif

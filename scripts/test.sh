@@ -20,3 +20,8 @@ echo "== firmware target build (arm-none-eabi, ARM920T)"
 cmake -S . -B build-arm -DVMOD_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake \
   -DCMAKE_BUILD_TYPE=MinSizeRel > /dev/null
 cmake --build build-arm -j "$jobs"
+
+echo "== fuzz targets (clang, libFuzzer), a short run each"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVMOD_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build build-fuzz -j "$jobs" --target fuzz-all
+ctest --test-dir build-fuzz -R '^fuzz/' -j "$jobs" --output-on-failure

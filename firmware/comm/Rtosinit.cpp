@@ -578,7 +578,8 @@ void txNotify(const char *s) {
         txString(s);
         return;
     }
-    size_t have = strnlen(txBuf, TX_MAX_CHARS);
+    size_t have = 0;
+    while (have < TX_MAX_CHARS && txBuf[have]) ++have;
     size_t add = strlen(s);
     if (have + 3 + add > TX_MAX_CHARS) return;  // no room: dropped
     memcpy(txBuf + have, rs485prefix, 3);

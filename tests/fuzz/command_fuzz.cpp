@@ -1,0 +1,68 @@
+// Every byte sequence a host can send: the input goes through the simulated UART of the
+// command port into the running firmware, which then runs its main loop until it is idle.
+// The firmware stays up across inputs, as a module does on a long session.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/Main.h"
+#include "comm/Rtosinit.h"
+#include "board.h"
+#include "devices/KT_timer.h"
+#include "devices/interrupt.h"
+#include "sim.h"
+#include "uart.h"
+
+namespace {
+
+int firmwareMain() {
+    board_gpio_pullup(3, 31, 0);
+    interrupt_init();
+    InitEverything();
+    KT_TimerInit();
+    KT_main();
+    return 0;
+}
+
+void startOnce() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    char tmpl[] = "/tmp/vmod-fuzz-XXXXXX";
+    sim::setStateDir(mkdtemp(tmpl) ? tmpl : "/tmp");
+    sim::setFirmwareLoader([] { return sim::FirmwareEntry{firmwareMain, irq_handler}; }, [] {});
+    sim::powerOn();
+    sim::runFor(100 * sim::kMs);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    startOnce();
+    if (!sim::powered() || !sim::haltReason().empty()) __builtin_trap();  // the firmware died
+    sim::uart::hostSend(0, std::string(reinterpret_cast<const char *>(data), size));
+    // Until the last byte is in, then time to answer; a module that stops answering fails.
+    sim::runUntil(sim::now() + 10 * sim::kSec, [] { return !sim::uart::hostSending(0); });
+    sim::runFor(200 * sim::kMs);
+    // Commands may have moved the command role or the framing away from this line; the
+    // answer check only applies while port 0 still carries plain commands.
+    if (!mainIsUart0 || rs485On()) return 0;
+    sim::uart::setHostBaud(0, sim::uart::moduleBaud(0));
+    sim::uart::hostReceived(0).clear();
+    // The input may leave a binary command half received, which swallows up to 127 more
+    // bytes; ask again until the module has had every chance to answer.
+    auto &rx = sim::uart::hostReceived(0);
+    auto answered = [&rx] {
+        for (size_t i = 0; i + 1 < rx.size(); ++i)
+            if (rx[i].c == '#' && rx[i + 1].c == '\r') return true;
+        return false;
+    };
+    bool alive = false;
+    for (int attempt = 0; attempt < 30 && !alive; ++attempt) {
+        sim::uart::hostSend(0, "\x1b\r*IERR\r");
+        alive = sim::runFor(2 * sim::kSec, answered);
+    }
+    if (!alive) __builtin_trap();  // the main loop no longer answers
+    rx.clear();
+    return 0;
+}

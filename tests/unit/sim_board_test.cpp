@@ -1,0 +1,127 @@
+// The simulated board: byte timing on the wire, garbling between mismatched rates, the
+// receiver FIFO, the tick, and fresh RAM at every power-on.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "board.h"
+#include "devices/interrupt.h"
+#include "sim.h"
+#include "loader.h"
+#include "uart.h"
+
+namespace {
+
+// A tiny firmware for the board tests: programs port 0 and echoes or sends as told.
+std::string toSend;
+int ticks;
+
+void setRate(int port, uint32_t rate) { board_uart_set_ratio(port, rate / 100 - 1, 5119); }
+
+int sendingMain() {
+    board_uart_enable(0);
+    setRate(0, 115200);
+    for (char c : toSend) {
+        while (!board_uart_tx_ready(0)) boardIdle();
+        board_uart_write(0, uint8_t(c));
+    }
+    for (;;) boardIdle();
+}
+
+std::string received;
+uint32_t lastWord;
+int receivingMain() {
+    board_uart_enable(0);
+    setRate(0, 115200);
+    for (;;) {
+        while (board_uart_rx_ready(0)) {
+            lastWord = board_uart_read(0);
+            received += char(lastWord & 0xFF);
+        }
+        boardIdle();
+    }
+}
+
+void tickIsr() {
+    ticks++;
+    board_timer1_ack();
+}
+int tickingMain() {
+    interrupt_init();
+    interrupt_set_isr(IRQ_TIMER1, tickIsr);
+    interrupt_enable(IRQ_TIMER1, 0);
+    board_timer1_start(0x4000);
+    for (;;) boardIdle();
+}
+
+void boot(int (*main)()) {
+    sim::setFirmwareLoader([main] { return sim::FirmwareEntry{main, irq_handler}; }, [] {});
+    sim::uart::hostReceived(0).clear();
+    sim::uart::setHostBaud(0, 115200);
+    sim::powerOn();
+}
+
+struct SimBoard : ::testing::Test {
+    void TearDown() override { sim::powerOff(); }
+};
+
+}  // namespace
+
+TEST_F(SimBoard, BytesTakeTenBitTimesBackToBack) {
+    toSend = std::string(128, 'x');
+    boot(sendingMain);
+    sim::Time start = sim::now();
+    sim::runFor(20 * sim::kMs);
+    auto &rx = sim::uart::hostReceived(0);
+    ASSERT_EQ(rx.size(), 128u);
+    // 128 characters at 115200 bit/s: 11.1 ms.
+    double ms = double(rx.back().at - start) / double(sim::kMs);
+    EXPECT_NEAR(ms, 128 * 10 / 115.2, 0.01);
+    EXPECT_NEAR(double(rx[1].at - rx[0].at), 1e9 * 10 / 115200, 1.0);
+}
+
+TEST_F(SimBoard, MismatchedRatesGarbleWithAFramingError) {
+    boot(receivingMain);
+    received.clear();
+    sim::runFor(sim::kMs);
+    sim::uart::hostSend(0, "A");
+    sim::runFor(sim::kMs);
+    EXPECT_EQ(received, "A");
+    EXPECT_EQ(lastWord & UART_RX_ERR, 0u);
+    sim::uart::setHostBaud(0, 9600);
+    sim::uart::hostSend(0, "A");
+    sim::runFor(5 * sim::kMs);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_NE(received[1], 'A');
+    EXPECT_NE(lastWord & UART_RX_FRMERR, 0u);
+}
+
+TEST_F(SimBoard, TickEveryMillisecondInVirtualTime) {
+    ticks = 0;
+    boot(tickingMain);
+    sim::runFor(1000 * sim::kMs + sim::kUs);
+    EXPECT_EQ(ticks, 1000);
+}
+
+TEST_F(SimBoard, RunStopsWhenTheConditionHolds) {
+    toSend = "ab";
+    boot(sendingMain);
+    sim::Time start = sim::now();
+    bool stopped = sim::runFor(sim::kSec, [] { return !sim::uart::hostReceived(0).empty(); });
+    EXPECT_TRUE(stopped);
+    EXPECT_LT(sim::now() - start, sim::kMs);
+}
+
+// The real firmware module, started afresh at each power-on.
+TEST_F(SimBoard, PowerCycleStartsTheFirmwareFromMain) {
+    sim::useFirmwareModule(VMOD_FIRMWARE_MODULE);
+    sim::uart::hostReceived(0).clear();
+    sim::powerOn();
+    sim::runFor(50 * sim::kMs);
+    ASSERT_EQ(sim::uart::hostReceived(0).size(), 2u);
+    sim::powerOff();
+    sim::uart::hostReceived(0).clear();
+    sim::powerOn();
+    sim::runFor(50 * sim::kMs);
+    EXPECT_EQ(sim::uart::hostReceived(0).size(), 2u);  // the first prompt again
+}
