@@ -13,7 +13,7 @@ u32 LCD_PIXELS = 640u * 480u;
 u8 IMAGE_BPP = 16;
 u16 *vram = (u16 *)(uintptr_t)VRAM_ADDR;
 u32 msPerFrame;
-volatile u32 frameTimer;
+// frameTimer is defined by the tick (KT_timer.cpp), which counts it.
 
 // Panel configuration: TFT, colour, 16 bits per pixel, signal polarities, pixel-clock divider.
 #define PANEL_CONFIG 0xF8E80081u

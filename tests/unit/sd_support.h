@@ -119,10 +119,10 @@ inline bool &boardDone() {
 
 inline int boardMain() {
     interrupt_init();
+    KT_TimerInit();  // before the settings: EEPROM accesses wait on the tick
     KT_EEPROM_Load();
     KT_COM_Init0();
     KT_COM_Init1();
-    KT_TimerInit();
     SDCardSlotInit(0);
     boardBody()();
     boardDone() = true;
