@@ -9,6 +9,9 @@
 #include "../devices/KT_timer.h"
 #include "../devices/miscdrivers.h"
 #include "../storage/KT_eeprom.h"
+#include "../devices/lcd_driver.h"
+#include "../gui/GUI.h"
+#include "../storage/KT_bitmaps.h"
 #include "board.h"
 #include "crc16.h"
 
@@ -143,8 +146,21 @@ void GUIDEMO_pass(void) {
     sendReply(reply);
 }
 
+// The stored splash bitmap at the origin, unless the loader already showed one. Returns 1 when
+// the splash took the place of the banner.
+static int showSplash(int escapeSeen) {
+    if (eepromData.splashFlag != FLAG_ON || escapeSeen || splashShown) return splashShown;
+    const ExtMemDirEntry *e = KT_GetExtBitmap(eepromData.splashBitmap);
+    if (e && KT_DrawBitmap(e, Origin_X, Origin_Y)) splashShown = 1;
+    // Without a usable bitmap the text "(invalid splash bitmap)" belongs at (Origin_X,
+    // Origin_Y + 10); it is drawn once the start screen has its fonts.
+    return 1;
+}
+
 void GUIDEMO_main(void) {
+    KT_Reset_LUT();
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
+    showSplash(checkEscape());
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
     for (;;) {

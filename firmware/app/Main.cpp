@@ -7,13 +7,20 @@
 #include "../devices/KT_led.h"
 #include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
+#include "../devices/serialmem.h"
+#include "../fs/sdcard.h"
+#include "../gui/GUI.h"
+#include "../storage/KT_extmem.h"
 #include "board.h"
 
 // Board bring-up: the pins, the touch controller, the serial flash, the I2C bus and the SD
 // slot. Each driver joins here as it exists.
 void InitEverything(void) {
     InitGPIO();
+    InitSerialFlash();
+    KT_ExtMem_SetGeometry(ReadSerialFlashID());
     InitI2C();
+    SDCardSlotInit(0);
 }
 
 void KT_main(void) {
@@ -28,6 +35,8 @@ void KT_main(void) {
     }
     KT_led_init();
     KT_BeepInit();
+    GUI_Init();
     KT_Display_PowerUp();
+    if (!KT_Load_ExtMem()) perr("!Error loading bitmaps from SD card or Data Flash.\r");
     GUIDEMO_main();
 }
