@@ -279,14 +279,26 @@ uint32_t identification() { return flash().id; }
 uint32_t size() { return flash().bytes(); }
 std::string fileName() { return stateDir() + "/dataflash.bin"; }
 
+// Outside a power-on the mapping is let go at once: the state folder may change before the
+// next access.
+void release() {
+    if (!powered()) flash().medium.unmap();
+}
+
 std::vector<uint8_t> contents() {
     const uint8_t *m = flash().mem();
-    return std::vector<uint8_t>(m, m + flash().bytes());
+    std::vector<uint8_t> v(m, m + flash().bytes());
+    release();
+    return v;
 }
-void fill(uint8_t value) { std::memset(flash().mem(), value, flash().bytes()); }
+void fill(uint8_t value) {
+    std::memset(flash().mem(), value, flash().bytes());
+    release();
+}
 void load(const std::vector<uint8_t> &bytes) {
     std::vector<uint8_t> b(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), flash().bytes()));
     flash().loadBytes(b);
+    release();
 }
 uint8_t status() { return flash().statusReg; }
 Counts counts() { return flash().counts; }
