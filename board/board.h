@@ -157,12 +157,61 @@ int board_touch_pen_line(void);           // level of the active-low pen-interru
 
 // ---------------------------------------------------------------------------------------
 // SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.
+// The controller (CSPI1, pins C 14, C 16, C 17) is a master with 8-bit words and 8-word
+// transmit and receive FIFOs: every byte written is exchanged for one byte from the flash,
+// which lands in the receive FIFO (a full receive FIFO drops it). Chip select is a plain
+// output on C 15, active low, held for the whole of one flash command.
+
+void board_spi1_init(void);           // controller on, FIFOs empty, pins C 14/16/17 to the SPI
+void board_spi1_select(int on);       // chip select: on = 1 drives C 15 low (flash selected)
+int board_spi1_tx_space(void);        // free words in the transmit FIFO (0..8)
+void board_spi1_write(uint8_t byte);  // queue one byte for exchange; ignored when the FIFO is full
+int board_spi1_busy(void);            // 1 while words wait in the transmit FIFO or are shifting
+int board_spi1_rx_ready(void);        // a received byte waits in the receive FIFO
+uint8_t board_spi1_read(void);        // next received byte; 0 when none waits
 
 // ---------------------------------------------------------------------------------------
 // SD host. The SD card slot: card detect, commands and 512-byte data blocks.
 
+// SD host: one card slot on the native SD bus. The host controller frames commands and
+// clocks data; the command sequences, the card state and every CRC check belong to the
+// driver, which computes the command CRC7 and each data block's CRC16 itself.
+
+// Response kinds of board_sd_command.
+enum {
+    SD_RESP_NONE = 0,  // no response expected (CMD0)
+    SD_RESP_48 = 1,    // 48-bit response: 6 bytes, command index .. CRC7 with end bit
+    SD_RESP_136 = 2    // 136-bit response (CID, CSD): 17 bytes, 0x3F then the 16-byte register
+};
+// CRC status tokens the card returns after a written data block.
+#define SD_TOKEN_ACCEPTED 0x05    // data accepted
+#define SD_TOKEN_CRC_ERROR 0x0B   // the block's CRC16 did not match
+#define SD_TOKEN_WRITE_ERROR 0x0D // the card could not write the block
+
+void board_sd_host_init(void);   // host controller on, bus idle, card clock at identification rate
+int board_sd_card_present(void); // card-detect switch: 1 while a card sits in the slot
+// Sends command `index` (0..63) with `arg` and the driver's CRC7 (7 bits); for SD_RESP_48
+// and SD_RESP_136 fills resp with the response as it came off the bus. Returns 0, or -1
+// when no response arrived in time (no card, card in a state that ignores the command).
+int board_sd_command(uint8_t index, uint32_t arg, uint8_t crc7, int kind, uint8_t *resp);
+// After a read command: receives one 512-byte block and the CRC16 the card sent with it.
+// Returns 0, or -1 when no block started in time.
+int board_sd_read_data(uint8_t *block, uint16_t *crc16);
+// After a write command: sends one 512-byte block with the driver's CRC16 and returns the
+// card's CRC status token (SD_TOKEN_*), or -1 when the card did not answer.
+int board_sd_write_data(const uint8_t *block, uint16_t crc16);
+int board_sd_busy(void);         // 1 while the card holds DAT0 low (programming a block)
+
 // ---------------------------------------------------------------------------------------
 // Program flash. The parallel flash holding the firmware's own image.
+
+// 8 MiB on chip select 0: a boot block in its first 4 KiB, the program image above 64 KiB.
+
+#define BOARD_PROGFLASH_SIZE 0x800000u
+
+// Copies n bytes from `offset` on into dst and returns how many were copied: the copy stops
+// at the end of the flash. Erased cells read 0xFF.
+uint32_t board_progflash_read(uint32_t offset, uint8_t *dst, uint32_t n);
 
 
 #ifdef __cplusplus

@@ -12,11 +12,14 @@
 #include "../storage/KT_fonts.h"
 #include "../devices/KT_timer.h"
 #include "../devices/miscdrivers.h"
+#include "../fs/file_sys.h"
+#include "../fs/sdcard.h"
 #include "../gui/GUI.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
+#include "../storage/KT_bitmaps.h"
 #include "board.h"
 #include "crc16.h"
 
@@ -143,25 +146,22 @@ static void runScheduledMacro(void) {
     int n = pendingMacro();
     if (n == 0) return;
     if (userLedState == 0) Led(1);
+    // The binary records are short strings: the letter and the number as one byte.
     char note[16];
     if (macroNotify == 1 || macroNotify == 3) {
-        if (binaryResponses) {
-            u8 b[2] = {'M', (u8)n};
-            txBinary(b, 2);
-        } else {
+        if (binaryResponses)
+            snprintf(note, sizeof note, "M%c", (u8)n);
+        else
             snprintf(note, sizeof note, "m%d\r", n);
-            txNotify(note);
-        }
+        txNotify(note);
     }
     processScheduledMacro();
     if (macroNotify == 2 || macroNotify == 3) {
-        if (binaryResponses) {
-            u8 b[2] = {'E', (u8)n};
-            txBinary(b, 2);
-        } else {
+        if (binaryResponses)
+            snprintf(note, sizeof note, "E%c", (u8)n);
+        else
             snprintf(note, sizeof note, "e%d\r", n);
-            txNotify(note);
-        }
+        txNotify(note);
     }
     if (userLedState == 0) Led(0);
 }
@@ -208,9 +208,12 @@ void GUIDEMO_Clear(int bitmap) {
     KT_Touch_HotSpot_Clear();
     Origin_X = 0;
     Origin_Y = 0;
-    if (bitmap == 0) GUI_Clear();
-    // Any other bitmap number draws that external bitmap once stored bitmaps exist; until
-    // then no bitmap exists and the screen is left as it is.
+    if (bitmap == 0) {
+        GUI_Clear();
+    } else if (bitmap > 0) {
+        const ExtMemDirEntry *e = KT_GetExtBitmap(bitmap);
+        if (e) KT_DrawBitmap(e, 0, 0);
+    }
     GUI_GotoXY(0, 0);
     GUIDEMO_SetTextBorder(0);
 }
@@ -279,6 +282,36 @@ void KT_Copy_Version(char *buf) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Demo macro file.
+
+// "rundemo.ini" is a few key lines; a file that does not fit here is refused like one that
+// cannot be read.
+#define DEMO_FILE_MAX 1024
+static char demoText[DEMO_FILE_MAX];
+
+int KT_Check_Demo(void) {
+    if (!SDCardIsReady()) return 0;
+    FF_FILE *f = fopen("rundemo.ini", FF_MODE_READ);
+    if (!f) return 0;
+    u32 size = f->length;
+    if (size == 0 || size > DEMO_FILE_MAX || fread(demoText, 1, size, f) < size) {
+        pout(":rundemo.ini could not be loaded\r");
+        fclose(f);
+        return 0;
+    }
+    fclose(f);
+    demoText[size - 1] = 0;  // the file's last byte (normally its line end) makes way for the end
+    s32 v = 0;
+    int echo = 0;
+    if (lookfor(demoText, "verbose", 'd', &v, 0)) {
+        if (v != 0) pout(":rundemo.ini verbose mode enabled\r");
+        echo = v != 0;
+    }
+    if (!lookfor(demoText, "demomac", 'd', &v, echo)) return 0;
+    return (int)((u32)v % 256);
+}
+
+// ---------------------------------------------------------------------------------------
 // Start screen.
 
 static void drawBanner(void) {
@@ -318,12 +351,23 @@ void GUIDEMO_StartScreen(void) {
     GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
     powerOnCalibration();
-    // The power-on macro, the demo macro and the splash bitmap join here with macros and
-    // stored bitmaps; without them no macro runs and no splash bitmap exists.
+    // ESC CR waiting at power-up is the way out of a power-on macro that makes the module
+    // unusable; the line stays in the ring and is answered like any other.
     bool escapeSeen = checkEscape() != 0;
+    if (!escapeSeen && eepromData.ponmacIndex >= 1 && eepromData.ponmacIndex <= 254)
+        processMacro(eepromData.ponmacIndex, "", nullptr);
     bool demoRan = false;
+    int demo = KT_Check_Demo();
+    if (demo != 0) {
+        processMacro(demo, "", nullptr);
+        demoRan = true;
+    }
     if (eepromData.splashFlag == FLAG_ON && !escapeSeen && !splashShown) {
-        GUI_DispStringAt("(invalid splash bitmap)", Origin_X, Origin_Y + 10);
+        const ExtMemDirEntry *e = KT_GetExtBitmap(eepromData.splashBitmap);
+        if (e && KT_DrawBitmap(e, Origin_X, Origin_Y))
+            splashShown = 1;
+        else
+            GUI_DispStringAt("(invalid splash bitmap)", Origin_X, Origin_Y + 10);
     } else if (eepromData.ponmacFlag != FLAG_ON && !demoRan) {
         drawBanner();
     }

@@ -7,7 +7,11 @@
 #include "../devices/KT_led.h"
 #include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
+#include "../devices/serialmem.h"
+#include "../fs/sdcard.h"
 #include "../gui/GUI.h"
+#include "../macros/KT_macros.h"
+#include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
 #include "board.h"
 
@@ -16,7 +20,10 @@
 void InitEverything(void) {
     InitGPIO();
     InitTouch();
+    InitSerialFlash();
+    KT_ExtMem_SetGeometry(ReadSerialFlashID());
     InitI2C();
+    SDCardSlotInit(0);
 }
 
 void KT_main(void) {
@@ -32,7 +39,9 @@ void KT_main(void) {
     KT_led_init();
     KT_BeepInit();
     KT_Touch_Init();
+    KT_Macros_Init();
     GUI_Init();
     KT_Display_PowerUp();
+    if (!KT_Load_ExtMem()) perr("!Error loading bitmaps from SD card or Data Flash.\r");
     GUIDEMO_main();
 }

@@ -5,10 +5,12 @@
 #include "../app/GUIDEMO.h"
 #include "../comm/Rtosinit.h"
 #include "../devices/KT_timer.h"
+#include "../macros/KT_macros.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
 #include "board.h"
 #include <stdio.h>
+#include <string.h>
 #include "parse_command.h"
 
 // The chain hands this handler "Q" only in RS-485 mode. The bus master polls to collect the
@@ -41,8 +43,35 @@ int cmdTemperature(char *line) {
     return CMD_DONE;
 }
 int cmdTypematic(char *line) { return 0; }
-int cmdOut(char *line) { return 0; }
-int cmdAuxOut(char *line) { return 0; }
+// "out"/"aout" take the quoted text with its escapes and expand the macro tokens, so a macro
+// can report its variables; the forms ending in s send the quoted text as it stands.
+static int sendOut(char *line, int wordLen, bool aux) {
+    char *p = line + wordLen;
+    if (*p == 's') {
+        char *open = strchr(p + 1, '"');
+        if (!open) return CMD_REJECTED;
+        char *text = open + 1;
+        char *close = strchr(text, '"');
+        if (close) *close = 0;
+        if (aux) {
+            aTxString(text);
+            return CMD_DONE;
+        }
+        txNotify(text);
+        return CMD_NO_REPLY;
+    }
+    char *text = escstr(p, '"', NULL);
+    if (!text) return CMD_REJECTED;
+    substString(out_buffer, OUT_BUFFER_SIZE, text);
+    if (aux)
+        aTxString(out_buffer);
+    else
+        txNotify(out_buffer);
+    return CMD_DONE;
+}
+
+int cmdOut(char *line) { return sendOut(line, 3, false); }
+int cmdAuxOut(char *line) { return sendOut(line, 4, true); }
 int cmdAuxIO(char *line) { return 0; }
 // Buttons keep working while the host waits; a line beginning with ESC cuts the wait short
 // and stays in the ring to be read as a line of its own.

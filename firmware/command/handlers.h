@@ -4,6 +4,8 @@
 #ifndef VMOD_HANDLERS_H
 #define VMOD_HANDLERS_H
 
+#include "../types.h"
+
 // cmd_widgets.cpp
 int cmdMeterDefine(char *line);         // "md": meter definition
 int cmdMeterValue(char *line);          // "mv %d %d": meter value
@@ -211,5 +213,12 @@ int cmdFlashStatus(char *line);         // "*fst": serial-flash status
 int cmdFlashWriteEnable(char *line);    // "*fwe": set write enable
 int cmdFlashWriteDisable(char *line);   // "*fwd": clear write enable
 int cmdSerialTrace(char *line);         // "*sht": show the serial trace
+
+// The serial trace ring of cmd_diag.cpp ("*sht"): two-byte entries, type and data.
+#define TRACE_SIZE 4096
+enum { TRACE_TX_INT = 0, TRACE_RX_INT = 1, TRACE_XOFF = 2, TRACE_LINE = 3, TRACE_STRING = 4 };
+extern u8 traceBuf[TRACE_SIZE];
+extern u8 *tracePt;
+void trace(u8 type, u8 data);
 
 #endif

@@ -6,6 +6,7 @@
 #include "comm/Rtosinit.h"
 #include "devices/KT_beep.h"
 #include "devices/miscdrivers.h"
+#include "macros/KT_macros.h"
 #include "board.h"
 
 EepromImage eepromData;
@@ -292,6 +293,10 @@ void KT_EEPROM_Config(const char *text, int complete) {
         }
 
         if (lookfor(text, "autoCal", 'd', &v, echo)) setFlag(&eepromData.autoCal, v != 0, &changed);
+        if (lookfor(text, "macdebug", 'd', &v, echo) && v != (s32)macroVerbose) {
+            macroVerbose = (u8)(v & 1);
+            changed = 1;
+        }
         PLAIN("orient", orient, SHAPE_AND3);
         PLAIN("invEnaHiTrue", invEnaHiTrue, SHAPE_BOOL);
         PLAIN("touchSwap", touchSwap, SHAPE_BOOL);

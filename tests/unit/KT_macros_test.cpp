@@ -6,6 +6,9 @@
 #include <string>
 
 #include "macros/KT_macros.h"
+#include "memmap.h"
+#include "sim.h"
+#include "storage/KT_extmem.h"
 #include "touch/KT_touch.h"
 #include "touch/buttons.h"
 
@@ -13,6 +16,8 @@ namespace {
 
 struct Macros : ::testing::Test {
     void SetUp() override {
+        sim::mapSdram();
+        memset(ExtMemBuffer, 0, EXTMEM_HEADER_SIZE);  // no image: scheduled macros run nothing
         memset(argStore, 0, sizeof argStore);
         macroQueued = 0;
         KT_Touch_HotSpot_Clear();
