@@ -129,8 +129,11 @@ const MacroEntry *KT_GetMacro(int index) {
     int code;
     if (!macroArea(&a, &code) || (u32)index > a.count) return 0;
     u8 *e = (u8 *)a.table + 8 * (index - 1);
-    // A text field the fix-up did not reach is converted now, once.
+    // A text field the fix-up did not reach is converted now, once. A text outside the image
+    // makes no macro.
     if (!tryFixup((u32 *)e)) return 0;
+    const u8 *text = KT_ExtMem_Range(extRd32(e), 0);
+    if (!text || text >= a.end) return 0;
     return (const MacroEntry *)e;
 }
 
