@@ -477,7 +477,13 @@ int processMacro(int index, const char *args, const char *label) {
     int executed = 0;     // command lines run by this call
     int sinceLabel = 0;   // command lines run since the requested label was found
     int result = 0;
-    while (macroQueued == 0 && nextLine(&r, line, sizeof line)) {
+    bool stopped = false;  // by a failing line, a scheduled macro or the escape
+    for (;;) {
+        if (macroQueued != 0) {
+            stopped = true;
+            break;
+        }
+        if (!nextLine(&r, line, sizeof line)) break;
         if (line[0] == '\r' || line[0] == 0) continue;
         bool repeat = strncmp(line, ":repeat", 7) == 0;
         if (line[0] == ':' && !repeat) {
@@ -503,7 +509,10 @@ int processMacro(int index, const char *args, const char *label) {
             // The host's ESC CR is the way out of an endless loop, except on a bus, where it
             // cannot be told from traffic for other stations. Time passes here so that a loop
             // of lines that cost nothing still lets the escape and touches arrive.
-            if (!rs485On() && checkEscape()) break;
+            if (!rs485On() && checkEscape()) {
+                stopped = true;
+                break;
+            }
             handle_touch();
             boardIdle();
             rewind(&r);
@@ -519,10 +528,13 @@ int processMacro(int index, const char *args, const char *label) {
         result = parse_command(expanded);
         ++executed;
         ++sinceLabel;
-        if (result == 0) break;
+        if (result == 0) {
+            stopped = true;
+            break;
+        }
         handle_touch();
     }
-    if (label && !inside) txString(":label not found\r");
+    if (label && !inside && !stopped) txString(":label not found\r");
     --macroDepth;
     if (result == 0 && executed == 0) pout(":no command lines processed\r");
     return result;
