@@ -1,0 +1,41 @@
+// Command handlers. Touch: sampling settings, calibration, traces, hot spots and buttons.
+#include "handlers.h"
+
+int cmdTouchTraceClear(char *line) { return 0; }
+int cmdPressureDebug(char *line) { return 0; }
+int cmdTouchParm(char *line) { return 0; }
+int cmdDebounce(char *line) { return 0; }
+int cmdHotSpot(char *line) { return 0; }
+int cmdHotSpotRepeat(char *line) { return 0; }
+int cmdHotSpotNoClick(char *line) { return 0; }
+int cmdHotSpotXY(char *line) { return 0; }
+int cmdHotSpotXYNoClick(char *line) { return 0; }
+int cmdHotSpotDisable(char *line) { return 0; }
+int cmdHotSpotEnable(char *line) { return 0; }
+int cmdHotSpotClick(char *line) { return 0; }
+int cmdHotSpotsOff(char *line) { return 0; }
+int cmdHotSpotClearAll(char *line) { return 0; }
+int cmdHotSpotClear(char *line) { return 0; }
+int cmdHotSpotFlags(char *line) { return 0; }
+int cmdButtonState(char *line) { return 0; }
+int cmdDefineButton(char *line) { return 0; }
+int cmdButtonClear(char *line) { return 0; }
+int cmdTouchCalibrate(char *line) { return 0; }
+int cmdGetTouch(char *line) { return 0; }
+int cmdDefaultCalibration(char *line) { return 0; }
+int cmdTouchedEver(char *line) { return 0; }
+int cmdDebugTouch(char *line) { return 0; }
+int cmdTouchSwap(char *line) { return 0; }
+int cmdTouchTrace(char *line) { return 0; }
+int cmdTouchTraceTest(char *line) { return 0; }
+int cmdTouchDisplay(char *line) { return 0; }
+int cmdTouchRaw(char *line) { return 0; }
+int cmdTouchStateDisplay(char *line) { return 0; }
+int cmdAutoCal(char *line) { return 0; }
+int cmdTouchSpan(char *line) { return 0; }
+int cmdTouchPressureLow(char *line) { return 0; }
+int cmdTouchPressureHigh(char *line) { return 0; }
+int cmdTouchDeltaLimit(char *line) { return 0; }
+int cmdTouchSamples(char *line) { return 0; }
+int cmdCalTimeout(char *line) { return 0; }
+int cmdTouchMode(char *line) { return 0; }
