@@ -2,6 +2,9 @@
 // listings, downloads.
 #include "handlers.h"
 
+#include "../storage/KT_eeprom.h"
+#include "parse_command.h"
+
 int cmdList(char *line) { return 0; }
 int cmdBitmap(char *line) { return 0; }
 int cmdBitmapTransparent(char *line) { return 0; }
@@ -12,14 +15,20 @@ int cmdExtMemErase(char *line) { return 0; }
 int cmdExtMemProgram(char *line) { return 0; }
 int cmdExtMemProgramMax(char *line) { return 0; }
 int cmdBinDownload(char *line) { return 0; }
-int cmdEepromRead(char *line) { return 0; }
-int cmdEepromWrite(char *line) { return 0; }
-int cmdEepromDump(char *line) { return 0; }
-int cmdEepromClear(char *line) { return 0; }
-int cmdEepromSave(char *line) { return 0; }
+int cmdEepromRead(char *line) { return KT_EEPROM_ReadCommand(line); }
+int cmdEepromWrite(char *line) { return KT_EEPROM_WriteCommand(line); }
+int cmdEepromDump(char *line) {
+    KT_EEPROM_Dump();
+    return CMD_DONE;
+}
+int cmdEepromClear(char *line) { return KT_EEPROM_Clear(); }
+int cmdEepromSave(char *line) { return KT_EEPROM_Save(); }
 int cmdFontReport(char *line) { return 0; }
 int cmdFontList(char *line) { return 0; }
 int cmdSplash(char *line) { return 0; }
-int cmdMfgReset(char *line) { return 0; }
+int cmdMfgReset(char *line) {
+    KT_EEPROM_FactoryReset();
+    return CMD_NO_REPLY;
+}
 int cmdLoad(char *line) { return 0; }
 int cmdSdLoad(char *line) { return 0; }
