@@ -86,7 +86,10 @@ static const char *takeLine(void) {
         KT_Delay(10);
         return REPLY_OK;
     }
-    if (userLedState == 0) Led(1);  // busy indication while the system owns the LED
+    // Busy light while the system owns the LED. Only a line that lit it puts it out, so
+    // that "led sys" leaves the host's last level showing.
+    bool busyLight = userLedState == 0;
+    if (busyLight) Led(1);
     if (rs485On() && isMacroRun(cmd)) {
         txString(REPLY_OK);
         stringSent = 1;
@@ -97,7 +100,7 @@ static const char *takeLine(void) {
     }
     killTrailingComment(cmd);
     int r = parse_command(cmd);
-    if (userLedState == 0) Led(0);
+    if (busyLight && userLedState == 0) Led(0);
     switch (r) {
         case 0: return REPLY_REJECTED;
         case 2: return REPLY_CORRUPT;
