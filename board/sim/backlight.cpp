@@ -1,5 +1,8 @@
-// The LCD controller's contrast/PWM control word, which dims the backlight, and its
-// beginning-of-frame status (no frames are scanned here).
+// Stand-in for the two LCD-controller registers the tick and the backlight use, until the
+// simulated LCD controller provides them: the contrast/PWM control word, which dims the
+// backlight, and the beginning-of-frame status (no frames are scanned here). Weak, so that
+// the controller's own definitions take over when it is linked in; the `pwm` check must then
+// read the controller's word instead.
 // Scenario check `pwm`: the duty field (bits 0-7).
 #include <string>
 
@@ -21,5 +24,5 @@ struct Backlight : Device {
 
 }  // namespace
 
-extern "C" void board_lcd_set_contrast(uint32_t w) { backlight.word = w; }
-extern "C" int board_lcd_frame_status(void) { return 0; }
+extern "C" __attribute__((weak)) void board_lcd_set_contrast(uint32_t w) { backlight.word = w; }
+extern "C" __attribute__((weak)) int board_lcd_frame_status(void) { return 0; }
