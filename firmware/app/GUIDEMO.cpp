@@ -7,6 +7,7 @@
 #include "../command/parse_command.h"
 #include "../devices/KT_led.h"
 #include "../devices/KT_timer.h"
+#include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
 #include "../storage/KT_eeprom.h"
 #include "board.h"
@@ -147,6 +148,7 @@ void GUIDEMO_pass(void) {
 }
 
 void GUIDEMO_main(void) {
+    KT_External_Inverter_On();
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
