@@ -11,6 +11,7 @@
 #include "../devices/lcd_driver.h"
 #include "../storage/KT_fonts.h"
 #include "../devices/KT_timer.h"
+#include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
 #include "../gui/GUI.h"
 #include "../macros/KT_macros.h"
@@ -95,7 +96,10 @@ static const char *takeLine(void) {
         KT_Delay(10);
         return REPLY_OK;
     }
-    if (userLedState == 0) Led(1);  // busy indication while the system owns the LED
+    // Busy light while the system owns the LED. Only a line that lit it puts it out, so
+    // that "led sys" leaves the host's last level showing.
+    bool busyLight = userLedState == 0;
+    if (busyLight) Led(1);
     if (rs485On() && isMacroRun(cmd)) {
         txString(REPLY_OK);
         stringSent = 1;
@@ -106,7 +110,7 @@ static const char *takeLine(void) {
     }
     killTrailingComment(cmd);
     int r = parse_command(cmd);
-    if (userLedState == 0) Led(0);
+    if (busyLight && userLedState == 0) Led(0);
     switch (r) {
         case 0: return REPLY_REJECTED;
         case 2: return REPLY_CORRUPT;
@@ -316,6 +320,7 @@ void GUIDEMO_StartScreen(void) {
     GUIDEMO_SetFont("16");
     GUI_SetTextMode(GUI_TM_NORMAL);
     GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
+    KT_External_Inverter_On();
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
     powerOnCalibration();
     // The power-on macro, the demo macro and the splash bitmap join here with macros and
