@@ -146,7 +146,8 @@ static void forwardAuxInput(void) {
 static void runScheduledMacro(void) {
     int n = pendingMacro();
     if (n == 0) return;
-    if (userLedState == 0) Led(1);
+    bool busyLight = userLedState == 0;  // as for a command line: only what lit it puts it out
+    if (busyLight) Led(1);
     char note[16];
     if (macroNotify == 1 || macroNotify == 3) {
         if (binaryResponses) {
@@ -167,7 +168,7 @@ static void runScheduledMacro(void) {
             txNotify(note);
         }
     }
-    if (userLedState == 0) Led(0);
+    if (busyLight && userLedState == 0) Led(0);
 }
 
 void GUIDEMO_pass(void) {
