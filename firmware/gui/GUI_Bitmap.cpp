@@ -213,24 +213,22 @@ static void drawRle(const Target &t, int xsize, int ysize, const u8 *p, u32 limi
     }
 }
 
-static u32 streamLimit(u32 numBytes) { return numBytes ? numBytes : 0xFFFFFFFFu; }
-
 static void drawRle8(int x0, int y0, int xsize, int ysize, int bytesPerLine, const u8 *pData,
                      u32 numBytes, const GUI_LOGPALETTE *pPal, int xMag, int yMag) {
     (void)bytesPerLine;
-    if (!pData || xsize <= 0 || ysize <= 0) return;
+    if (!pData || numBytes == 0 || xsize <= 0 || ysize <= 0) return;
     Target t = makeTarget(x0, y0, xMag, yMag, pPal);
     IndexTable tab;
     buildIndexTable(&tab, 8, pPal);
     RleState st;
     memset(&st, 0, sizeof st);
-    drawRle(t, xsize, ysize, pData, streamLimit(numBytes), 1, &tab, st, false);
+    drawRle(t, xsize, ysize, pData, numBytes, 1, &tab, st, false);
 }
 
 static void drawRle16(int x0, int y0, int xsize, int ysize, int bytesPerLine, const u8 *pData,
                       u32 numBytes, const GUI_LOGPALETTE *pPal, int xMag, int yMag) {
     (void)bytesPerLine;
-    if (!pData || xsize <= 0 || ysize <= 0) return;
+    if (!pData || numBytes == 0 || xsize <= 0 || ysize <= 0) return;
     Target t = makeTarget(x0, y0, xMag, yMag, pPal);
     long long first, last;
     visibleRows(t, ysize, &first, &last);
@@ -243,7 +241,7 @@ static void drawRle16(int x0, int y0, int xsize, int ysize, int bytesPerLine, co
     rle16Cache.numBytes = numBytes;
     rle16Cache.xsize = xsize;
     rle16Cache.valid = false;
-    drawRle(t, xsize, ysize, pData, streamLimit(numBytes), 2, 0, st, true);
+    drawRle(t, xsize, ysize, pData, numBytes, 2, 0, st, true);
 }
 
 const GUI_BITMAP_METHODS GUI_BitmapMethods565 = {draw565, LCD_Index2Color};
