@@ -313,7 +313,8 @@ static void drawBanner(void) {
     GUI_DispNextLine();
 }
 
-void GUIDEMO_StartScreen(void) {
+// The first page: colours, font and modes of the start, then the splash notice or the banner.
+static void startScreen(void) {
     KT_Reset_LUT();
     GUI_SetColor(color_map[0]);
     GUI_SetBkColor(color_map[1]);
@@ -336,7 +337,7 @@ void GUIDEMO_StartScreen(void) {
 }
 
 void GUIDEMO_main(void) {
-    GUIDEMO_StartScreen();
+    startScreen();
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
     // The start state is what "sr" brings back: at the host level and in the first macro level.
