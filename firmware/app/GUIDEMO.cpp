@@ -11,6 +11,7 @@
 #include "../devices/lcd_driver.h"
 #include "../storage/KT_fonts.h"
 #include "../devices/KT_timer.h"
+#include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
 #include "../fs/file_sys.h"
 #include "../fs/sdcard.h"
@@ -98,7 +99,10 @@ static const char *takeLine(void) {
         KT_Delay(10);
         return REPLY_OK;
     }
-    if (userLedState == 0) Led(1);  // busy indication while the system owns the LED
+    // Busy light while the system owns the LED. Only a line that lit it puts it out, so
+    // that "led sys" leaves the host's last level showing.
+    bool busyLight = userLedState == 0;
+    if (busyLight) Led(1);
     if (rs485On() && isMacroRun(cmd)) {
         txString(REPLY_OK);
         stringSent = 1;
@@ -109,7 +113,7 @@ static const char *takeLine(void) {
     }
     killTrailingComment(cmd);
     int r = parse_command(cmd);
-    if (userLedState == 0) Led(0);
+    if (busyLight && userLedState == 0) Led(0);
     switch (r) {
         case 0: return REPLY_REJECTED;
         case 2: return REPLY_CORRUPT;
@@ -145,7 +149,8 @@ static void forwardAuxInput(void) {
 static void runScheduledMacro(void) {
     int n = pendingMacro();
     if (n == 0) return;
-    if (userLedState == 0) Led(1);
+    bool busyLight = userLedState == 0;  // as for a command line: only what lit it puts it out
+    if (busyLight) Led(1);
     // The binary records are short strings: the letter and the number as one byte.
     char note[16];
     if (macroNotify == 1 || macroNotify == 3) {
@@ -163,7 +168,7 @@ static void runScheduledMacro(void) {
             snprintf(note, sizeof note, "e%d\r", n);
         txNotify(note);
     }
-    if (userLedState == 0) Led(0);
+    if (busyLight && userLedState == 0) Led(0);
 }
 
 void GUIDEMO_pass(void) {
@@ -341,7 +346,8 @@ static void drawBanner(void) {
     GUI_DispNextLine();
 }
 
-void GUIDEMO_StartScreen(void) {
+// The first page: colours, font and modes of the start, then the splash notice or the banner.
+static void startScreen(void) {
     KT_Reset_LUT();
     GUI_SetColor(color_map[0]);
     GUI_SetBkColor(color_map[1]);
@@ -349,6 +355,7 @@ void GUIDEMO_StartScreen(void) {
     GUIDEMO_SetFont("16");
     GUI_SetTextMode(GUI_TM_NORMAL);
     GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
+    KT_External_Inverter_On();
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
     powerOnCalibration();
     // ESC CR waiting at power-up is the way out of a power-on macro that makes the module
@@ -374,7 +381,7 @@ void GUIDEMO_StartScreen(void) {
 }
 
 void GUIDEMO_main(void) {
-    GUIDEMO_StartScreen();
+    startScreen();
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
     // The start state is what "sr" brings back: at the host level and in the first macro level.

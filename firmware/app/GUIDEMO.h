@@ -29,8 +29,6 @@ int GUIDEMO_DrawRect(int style, int x0, int y0, int x1, int y1);
 int KT_Check_Demo(void);
 // The version banner, e.g. VMOD5 V1.2.0 VGA "NEC_K2766_FUJ"; buf holds at least 40 bytes.
 void KT_Copy_Version(char *buf);
-// The start screen, steps before the main loop (exposed for tests).
-void GUIDEMO_StartScreen(void);
 // One pass of the main loop (exposed for tests and fuzzing).
 void GUIDEMO_pass(void);
 

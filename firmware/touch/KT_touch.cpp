@@ -457,7 +457,7 @@ void doCalMark(int x, int y) {
     GUI_DrawLine(x - 5, y + 5, x + 5, y - 5);
 }
 
-// Waits (polling every 100 ms) up to `seconds` for State to show pressed (want 1) or released
+// Waits (polling every 100 ms) up to ms milliseconds for State to show pressed (want 1) or released
 // (want 0); 1 when it did.
 static int waitState(int want, u32 ms, int countdown) {
     gpTimer = ms;

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "app/GUIDEMO.h"
 #include "comm/Rtosinit.h"
+#include "fw_harness.h"
 #include "image.h"
-
 #include "macros/KT_macros.h"
 #include "memmap.h"
 #include "sim.h"
@@ -117,6 +118,32 @@ TEST_F(Macros, SearchTakesTheLowestActiveIndex) {
     EXPECT_EQ(TouchHotSpots[131].kind, (u32)KIND_FREE);
     EXPECT_EQ(buttonDisable(256), 0);
     EXPECT_EQ(buttonReEnable(-5, 0), 0);
+}
+
+// The main loop takes the scheduled macro off the queue in its own step, with the start and end
+// notifications the host asked for, as text or as binary records.
+TEST_F(Macros, MainLoopRunsTheScheduledMacroBetweenItsNotifications) {
+    std::string dir = fwtest::freshStateDir();
+    ASSERT_TRUE(fwtest::runFirmware(dir, [] {
+        KT_Touch_HotSpot_Clear();
+        macroNotify = 3;
+        binaryResponses = 0;
+        scheduleMacro(5, "a b");
+        GUIDEMO_pass();
+        macroNotify = 1;
+        binaryResponses = 1;
+        scheduleMacro(200, nullptr);
+        GUIDEMO_pass();
+        macroNotify = 2;
+        scheduleMacro(7, nullptr);
+        GUIDEMO_pass();
+        macroNotify = 0;
+        scheduleMacro(9, nullptr);
+        GUIDEMO_pass();
+        GUIDEMO_pass();  // nothing scheduled: nothing sent
+    }, true));
+    EXPECT_EQ(fwtest::hostText(), std::string("m5\re5\rM\xC8" "E\x07", 10));
+    EXPECT_EQ(pendingMacro(), 0);
 }
 
 // ---------------------------------------------------------------------------------------
