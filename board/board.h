@@ -94,9 +94,33 @@ void board_gpio_write(int port, int pin, int level);
 int board_gpio_read(int port, int pin);
 
 // ---------------------------------------------------------------------------------------
-// SD host: one card slot on the native SD bus. The host controller frames commands and
-// clocks data; the command sequences, the card state and every CRC check belong to the
-// driver, which computes the command CRC7 and each data block's CRC16 itself.
+// Reset control and program flash.
+
+// Writes the reset-control register; 0x109 resets the processor (the board restarts the
+// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
+void board_reset_control(uint32_t value);
+
+// ---------------------------------------------------------------------------------------
+// LCD controller. The frame buffer is scanned from SDRAM; timing, colour table, PWM control word and the
+// beginning-of-frame status.
+
+// ---------------------------------------------------------------------------------------
+// I2C bus. One master controller; the settings EEPROM is its only device.
+
+// ---------------------------------------------------------------------------------------
+// Beeper tone and volume. Timer 2 toggling pin D 31 makes the tone; a PWM output on pin A 2 sets the volume.
+
+// ---------------------------------------------------------------------------------------
+// Touch-screen controller. A synchronous serial port to the 12-bit touch controller and its active-low pen line.
+
+// ---------------------------------------------------------------------------------------
+// SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.
+
+// ---------------------------------------------------------------------------------------
+// SD host. The SD card slot: card detect, commands and 512-byte data blocks. One slot on the
+// native SD bus; the host controller frames commands and clocks data, while the command
+// sequences, the card state and every CRC check belong to the driver, which computes the
+// command CRC7 and each data block's CRC16 itself.
 
 // Response kinds of board_sd_command.
 enum {
@@ -122,32 +146,6 @@ int board_sd_read_data(uint8_t *block, uint16_t *crc16);
 // card's CRC status token (SD_TOKEN_*), or -1 when the card did not answer.
 int board_sd_write_data(const uint8_t *block, uint16_t crc16);
 int board_sd_busy(void);         // 1 while the card holds DAT0 low (programming a block)
-
-// ---------------------------------------------------------------------------------------
-// Reset control and program flash.
-
-// Writes the reset-control register; 0x109 resets the processor (the board restarts the
-// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
-void board_reset_control(uint32_t value);
-
-// ---------------------------------------------------------------------------------------
-// LCD controller. The frame buffer is scanned from SDRAM; timing, colour table, PWM control word and the
-// beginning-of-frame status.
-
-// ---------------------------------------------------------------------------------------
-// I2C bus. One master controller; the settings EEPROM is its only device.
-
-// ---------------------------------------------------------------------------------------
-// Beeper tone and volume. Timer 2 toggling pin D 31 makes the tone; a PWM output on pin A 2 sets the volume.
-
-// ---------------------------------------------------------------------------------------
-// Touch-screen controller. A synchronous serial port to the 12-bit touch controller and its active-low pen line.
-
-// ---------------------------------------------------------------------------------------
-// SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.
-
-// ---------------------------------------------------------------------------------------
-// SD host. The SD card slot: card detect, commands and 512-byte data blocks.
 
 // ---------------------------------------------------------------------------------------
 // Program flash. The parallel flash holding the firmware's own image.
