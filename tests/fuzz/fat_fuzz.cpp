@@ -1,6 +1,7 @@
-// FAT volumes from outside: the input is laid over a valid card (a partition table and a
-// FAT16 volume with files and a folder) as an XOR patch of the partition table and the
-// volume's first sectors (boot sector, FATs, root directory, first clusters). The firmware
+// FAT volumes from outside: the input damages a valid card (a partition table and a FAT16
+// volume with files and a folder). It is read as 4-byte edits: an area (partition table,
+// boot sector, FATs, root directory and first clusters), a 16-bit offset within it and a
+// byte to XOR there, so that short inputs reach every structure. The firmware
 // then mounts the card, lists and searches its folders and reads its files, on the
 // simulated board so that the card's waits run on the real tick. Every access must stay
 // inside its buffer and every operation must end.
@@ -32,6 +33,7 @@ constexpr size_t kPatch = 512 + 200 * 512;    // partition table sector, then th
 
 std::string image;
 std::vector<uint8_t> original;  // the patched region as formatted
+size_t rootAt;                  // where the root directory starts in that region
 volatile bool pending, done;
 
 u8 readBuf[4096];
@@ -119,6 +121,9 @@ void startOnce() {
         pread(fd, original.data() + 512, kPatch - 512, off_t(kVolume)) != ssize_t(kPatch - 512))
         __builtin_trap();
     close(fd);
+    const uint8_t *boot = original.data() + 512;
+    rootAt = 512 + 512 * size_t((boot[14] | boot[15] << 8) + boot[16] * (boot[22] | boot[23] << 8));
+    if (rootAt + 512 >= kPatch) __builtin_trap();
     sim::setStateDir(dir);
     sim::sdcard::useImage(image);
     sim::setFirmwareLoader([] { return sim::FirmwareEntry{firmwareMain, irq_handler}; }, [] {});
@@ -139,7 +144,17 @@ void writeRegion(const std::vector<uint8_t> &bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     startOnce();
     std::vector<uint8_t> patched = original;
-    for (size_t i = 0; i < size && i < kPatch; ++i) patched[i] ^= data[i];
+    for (size_t i = 0; i + 4 <= size; i += 4) {
+        size_t off = size_t(data[i + 1] | data[i + 2] << 8);
+        size_t at;
+        switch (data[i] & 3) {
+        case 0: at = off % 512; break;                                    // partition table
+        case 1: at = 512 + off % 512; break;                              // boot sector
+        case 2: at = 1024 + off % (rootAt - 1024); break;                 // the FATs
+        default: at = rootAt + off % (kPatch - rootAt); break;            // root and clusters
+        }
+        patched[at] ^= data[i + 3];
+    }
     writeRegion(patched);
     sim::sdcard::insert();  // a fresh card for every input
     done = false;
