@@ -713,7 +713,8 @@ int fputc(int c, FF_FILE *file) {
         fail(FF_ERR_ACCESS);
         return -1;
     }
-    if (!volumeReady() || ffFile.position == 0xFFFFFFFFu) return -1;
+    // The card is checked when a sector goes to or comes from it, not for every byte.
+    if (!ffVolume.mounted || ffFile.position == 0xFFFFFFFFu) return -1;
     if (!loadSector(1)) return -1;
     ffFile.buffer[ffFile.position % SECTOR] = (u8)c;
     ffFile.bufferDirty = 1;
