@@ -55,8 +55,12 @@ inline int sh(const std::string &cmd, std::string *out = nullptr) {
 }
 
 inline std::vector<uint8_t> readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    std::vector<uint8_t> data(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char *>(data.data()), std::streamsize(data.size()));
+    return data;
 }
 
 inline void writeFile(const std::string &path, const std::vector<uint8_t> &data) {
