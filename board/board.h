@@ -101,17 +101,59 @@ int board_gpio_read(int port, int pin);
 void board_reset_control(uint32_t value);
 
 // ---------------------------------------------------------------------------------------
-// LCD controller. The frame buffer is scanned from SDRAM; timing, colour table, PWM control word and the
-// beginning-of-frame status.
+// LCD controller: scans a 16-bit frame buffer in SDRAM out to the panel. The timing fields are
+// the controller's own encodings; the frame period is H x V pixel clocks at 16.384 MHz, with
+// H = width + hwait2 + 3 and V = height + vwait2 + 3.
+
+#define BOARD_LCD_PIXEL_CLOCK_HZ 16384000u
+
+void board_lcd_set_start(uint32_t addr);                // screen start address (SDRAM) scanned out
+void board_lcd_set_size(unsigned width16, unsigned height);  // width in units of 16 pixels, lines
+void board_lcd_set_page_width(unsigned words);          // virtual page width, 32-bit words per line
+void board_lcd_set_panel_config(uint32_t word);         // panel type, depth, polarities, clock divider
+void board_lcd_set_hconfig(unsigned pulse, unsigned wait1, unsigned wait2);  // sync pulse - 1, waits
+void board_lcd_set_vconfig(unsigned pulse, unsigned wait1, unsigned wait2);  // same, in lines
+void board_lcd_set_panel_config2(uint32_t word);        // second panel configuration word
+void board_lcd_set_contrast(uint32_t word);             // contrast / PWM output control word
+void board_lcd_set_dma_control(uint32_t word);          // frame-buffer DMA burst and trigger levels
+void board_lcd_set_refresh_mode(unsigned mode);         // bit 1 set: the controller scans (enabled)
+void board_lcd_set_lut(unsigned index, uint16_t rgb444);  // colour table entry 0..255, 12-bit colour
+// Beginning-of-frame status: 1 when a frame has begun since the last call. Reading clears it,
+// so the 1 ms tick sees each frame start exactly once.
+int board_lcd_frame_status(void);
+// Starts the DMA keep-alive transfer that runs beside the LCD refresh (a repeating 4-byte
+// memory-to-memory copy on channel 0). The simulated board has no DMA to keep awake.
+void board_dma_keepalive_start(void);
 
 // ---------------------------------------------------------------------------------------
 // I2C bus. One master controller; the settings EEPROM is its only device.
+// Byte level: every byte operation returns when its ninth clock is done (the controller's
+// transfer-complete flag).
+
+void board_i2c_init(uint32_t divider);  // controller on, bus clock = module clock / divider
+void board_i2c_start(void);             // START: take the bus (or a repeated START while holding it)
+int board_i2c_write(uint8_t byte);      // shift a byte out; 1 = the addressed device acknowledged
+uint8_t board_i2c_read(int ack);        // shift a byte in, then ACK (ack = 1) or NACK (ack = 0)
+void board_i2c_stop(void);              // STOP: release the bus
 
 // ---------------------------------------------------------------------------------------
 // Beeper tone and volume. Timer 2 toggling pin D 31 makes the tone; a PWM output on pin A 2 sets the volume.
 
+void board_audio_init(void);           // PWM on A 2 with a 102-count period and sample 0; timer 2 reset
+void board_audio_volume(uint32_t v);   // PWM sample = 102 * v / 255, i.e. duty v/255 (v <= 255)
+void board_tone_on(uint32_t hz);       // square wave of hz (1..65535) on D 31: compare 16666666/(2*hz)-1
+void board_tone_off(void);             // timer output released, D 31 a plain output, low
+
 // ---------------------------------------------------------------------------------------
 // Touch-screen controller. A synchronous serial port to the 12-bit touch controller and its active-low pen line.
+// One transfer: chip select low, bytes clocked out and in one at a time, chip select high.
+// A byte with its top bit set is a control byte that starts a conversion; the controller
+// answers each conversion with the next two bytes it clocks out (bits 11..5, then 4..0 << 3).
+
+void board_touch_init(void);              // port as byte-transfer master, chip select high, pen input
+void board_touch_select(int on);          // chip select: 1 drives it low (selected), 0 high
+uint8_t board_touch_transfer(uint8_t b);  // clocks b out and one byte in; busy-waits the 8 clocks
+int board_touch_pen_line(void);           // level of the active-low pen-interrupt line (0 = pen down)
 
 // ---------------------------------------------------------------------------------------
 // SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.
@@ -149,6 +191,7 @@ int board_sd_busy(void);         // 1 while the card holds DAT0 low (programming
 
 // ---------------------------------------------------------------------------------------
 // Program flash. The parallel flash holding the firmware's own image.
+
 
 #ifdef __cplusplus
 }

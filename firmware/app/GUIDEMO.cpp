@@ -4,9 +4,20 @@
 #include <string.h>
 
 #include "../comm/Rtosinit.h"
+#include "../command/cmd_draw.h"
 #include "../command/parse_command.h"
+#include "../devices/KT_beep.h"
+#include "../devices/KT_led.h"
+#include "../devices/lcd_driver.h"
+#include "../storage/KT_fonts.h"
 #include "../devices/KT_timer.h"
+#include "../devices/KT_visibility.h"
+#include "../devices/miscdrivers.h"
+#include "../gui/GUI.h"
+#include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
 #include "board.h"
 #include "crc16.h"
 
@@ -14,6 +25,7 @@ char myBuf[MYBUF_SIZE];
 u8 splashShown;
 u8 macroNotify;
 volatile u32 userLedState;
+int text_border;
 
 #define LINE_MAX 129  // a line with its CR, as rxString copies it
 
@@ -84,6 +96,10 @@ static const char *takeLine(void) {
         KT_Delay(10);
         return REPLY_OK;
     }
+    // Busy light while the system owns the LED. Only a line that lit it puts it out, so
+    // that "led sys" leaves the host's last level showing.
+    bool busyLight = userLedState == 0;
+    if (busyLight) Led(1);
     if (rs485On() && isMacroRun(cmd)) {
         txString(REPLY_OK);
         stringSent = 1;
@@ -94,6 +110,7 @@ static const char *takeLine(void) {
     }
     killTrailingComment(cmd);
     int r = parse_command(cmd);
+    if (busyLight && userLedState == 0) Led(0);
     switch (r) {
         case 0: return REPLY_REJECTED;
         case 2: return REPLY_CORRUPT;
@@ -125,8 +142,39 @@ static void forwardAuxInput(void) {
     txNotify("\r");
 }
 
+// A macro a button scheduled runs here, between command lines, never inside another one.
+static void runScheduledMacro(void) {
+    int n = pendingMacro();
+    if (n == 0) return;
+    bool busyLight = userLedState == 0;  // as for a command line: only what lit it puts it out
+    if (busyLight) Led(1);
+    char note[16];
+    if (macroNotify == 1 || macroNotify == 3) {
+        if (binaryResponses) {
+            u8 b[2] = {'M', (u8)n};
+            txBinary(b, 2);
+        } else {
+            snprintf(note, sizeof note, "m%d\r", n);
+            txNotify(note);
+        }
+    }
+    processScheduledMacro();
+    if (macroNotify == 2 || macroNotify == 3) {
+        if (binaryResponses) {
+            u8 b[2] = {'E', (u8)n};
+            txBinary(b, 2);
+        } else {
+            snprintf(note, sizeof note, "e%d\r", n);
+            txNotify(note);
+        }
+    }
+    if (busyLight && userLedState == 0) Led(0);
+}
+
 void GUIDEMO_pass(void) {
+    handle_touch();
     forwardAuxInput();
+    runScheduledMacro();
     const char *reply;
     switch (isLineAvail()) {
         case LINE_NONE: return;
@@ -139,9 +187,161 @@ void GUIDEMO_pass(void) {
     sendReply(reply);
 }
 
+// A finger on the panel within 50 ms of power-on asks for a calibration (when autoCal allows),
+// the way out of a calibration too far off to reach the "tc" command's host.
+static void powerOnCalibration(void) {
+    if (eepromData.autoCal != FLAG_ON) return;
+    gpTimer = 50;
+    while (gpTimer && !GetPenState()) boardIdle();
+    if (!GetPenState()) return;
+    BeepImmediate(50);
+    KT_Delay(100);
+    BeepImmediate(50);
+    GUI_Clear();
+    GUI_DispStringAt("Touch on power-up detected...starting touch calibrate", Origin_X + 10, Origin_Y + 100);
+    GUI_DispStringAt("Release touch to begin calibration", Origin_X + 10, Origin_Y + 150);
+    KT_Delay(2000);
+    doCalibration();
+    GUIDEMO_Clear(0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing helpers of the command interpreter.
+
+void GUIDEMO_Clear(int bitmap) {
+    // Charts, level bars and sliders are cleared here as each of them exists.
+    KT_Touch_HotSpot_Clear();
+    Origin_X = 0;
+    Origin_Y = 0;
+    if (bitmap == 0) GUI_Clear();
+    // Any other bitmap number draws that external bitmap once stored bitmaps exist; until
+    // then no bitmap exists and the screen is left as it is.
+    GUI_GotoXY(0, 0);
+    GUIDEMO_SetTextBorder(0);
+}
+
+int GUIDEMO_SetFont(const char *name) {
+    const FONT_ENTRY *e = KT_FindFont(name);
+    if (!e || !KT_SetFont(e, &CmdFont)) return 0;
+    currFontPtr = e;
+    return 1;
+}
+
+void GUIDEMO_SetTextBorder(int x) {
+    text_border = x;
+    GUI_SetLBorder(x);
+}
+
+int GUIDEMO_GetTextBorder(void) { return text_border; }
+
+// The closed polygon of the four corners, edge by edge in int coordinates.
+static void drawOutline(int x0, int y0, int x1, int y1) {
+    GUI_DrawLine(x0, y0, x1, y0);
+    GUI_DrawLine(x1, y0, x1, y1);
+    GUI_DrawLine(x1, y1, x0, y1);
+    GUI_DrawLine(x0, y1, x0, y0);
+}
+
+int GUIDEMO_DrawRect(int style, int x0, int y0, int x1, int y1) {
+    switch (style) {
+        case 0:
+            drawOutline(x0, y0, x1, y1);
+            return 1;
+        case 1:
+            GUI_FillRect(x0, y0, x1, y1);
+            return 1;
+        case 2: {
+            // Every second pixel; the loops are bounded by the clip rectangle so that a huge
+            // rectangle far off screen costs nothing.
+            GUI_RECT c = GUI_GetClipRect();
+            int xa = x0, xb = x1 < c.x1 + 1 ? x1 : c.x1 + 1;
+            if (xa < c.x0 - 1) xa = x0 + ((c.x0 - 1 - x0) & ~1);
+            for (int x = xa; x < xb; x += 2) {
+                GUI_DrawPixel(x, y0);
+                GUI_DrawPixel(x, y1);
+            }
+            int ya = y0, yb = y1 < c.y1 + 1 ? y1 : c.y1 + 1;
+            if (ya < c.y0 - 1) ya = y0 + ((c.y0 - 1 - y0) & ~1);
+            for (int y = ya; y < yb; y += 2) {
+                GUI_DrawPixel(x0, y);
+                GUI_DrawPixel(x1, y);
+            }
+            return 1;
+        }
+        case 3: {
+            int pen = GUI_SetPenSize(1);
+            drawOutline(x0, y0, x1, y1);
+            GUI_SetPenSize(pen);
+            return 1;
+        }
+        default:
+            return 0;
+    }
+}
+
+void KT_Copy_Version(char *buf) {
+    sprintf(buf, "VMOD5 V%d.%d.%d VGA \"%s\"", 1, 2, 0, "NEC_K2766_FUJ");
+}
+
+// ---------------------------------------------------------------------------------------
+// Start screen.
+
+static void drawBanner(void) {
+    char line[80];
+    GUI_SetTextAlign(GUI_TA_LEFT | GUI_TA_TOP);
+    GUI_GotoXY(Origin_X, Origin_Y);
+    GUIDEMO_SetTextBorder(Origin_X);
+    GUIDEMO_SetFont("16");
+    line[0] = line[1] = ' ';
+    KT_Copy_Version(line + 2);
+    GUI_DispStringAt(line, Origin_X, Origin_Y + 10);
+    GUI_DispNextLine();
+    GUI_DispString("  (c) vmod developers");
+    GUI_DispNextLine();
+    GUI_DispString("  Virtual and real vmod display modules");
+    GUI_DispNextLine();
+    u32 rate = baudrate0;
+    snprintf(line, sizeof line, "  Baud rate = %d,%03d", (int)(rate / 1000), (int)(rate % 1000));
+    GUI_DispString(line);
+    if (eepromData.rs485Mode == MODE_ON) {
+        GUI_DispNextLine();
+        u8 sof = eepromData.rs485Sof;
+        snprintf(line, sizeof line, "  RS485 Mode SOF 0x%02X (%c) ADR %02X", sof, sof,
+                 eepromData.rs485Addr);
+        GUI_DispString(line);
+    }
+    GUI_DispNextLine();
+}
+
+void GUIDEMO_StartScreen(void) {
+    KT_Reset_LUT();
+    GUI_SetColor(color_map[0]);
+    GUI_SetBkColor(color_map[1]);
+    GUIDEMO_Clear(splashShown ? -1 : 0);
+    GUIDEMO_SetFont("16");
+    GUI_SetTextMode(GUI_TM_NORMAL);
+    GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
+    KT_External_Inverter_On();
+    EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
+    powerOnCalibration();
+    // The power-on macro, the demo macro and the splash bitmap join here with macros and
+    // stored bitmaps; without them no macro runs and no splash bitmap exists.
+    bool escapeSeen = checkEscape() != 0;
+    bool demoRan = false;
+    if (eepromData.splashFlag == FLAG_ON && !escapeSeen && !splashShown) {
+        GUI_DispStringAt("(invalid splash bitmap)", Origin_X, Origin_Y + 10);
+    } else if (eepromData.ponmacFlag != FLAG_ON && !demoRan) {
+        drawBanner();
+    }
+}
+
 void GUIDEMO_main(void) {
+    GUIDEMO_StartScreen();
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
+    // The start state is what "sr" brings back: at the host level and in the first macro level.
+    SaveState(&GDIState[0]);
+    SaveState(&GDIState[GDI_HOST_RECORD]);
     for (;;) {
         GUIDEMO_pass();
         boardIdle();

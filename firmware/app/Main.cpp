@@ -4,11 +4,20 @@
 #include "../fs/sdcard.h"
 #include "../storage/KT_eeprom.h"
 #include "GUIDEMO.h"
+#include "../devices/KT_beep.h"
+#include "../devices/KT_led.h"
+#include "../devices/KT_visibility.h"
+#include "../devices/miscdrivers.h"
+#include "../gui/GUI.h"
+#include "../touch/KT_touch.h"
 #include "board.h"
 
 // Board bring-up: the pins, the touch controller, the serial flash, the I2C bus and the SD
 // slot. Each driver joins here as it exists.
 void InitEverything(void) {
+    InitGPIO();
+    InitTouch();
+    InitI2C();
     SDCardSlotInit(0);
 }
 
@@ -16,10 +25,16 @@ void KT_main(void) {
     KT_EEPROM_Load();
     KT_COM_Init0();
     KT_COM_Init1();
+    KT_EEPROM_Init();
     Init_485mode();
     if (eepromData.mainPort == 1) {
         mainIsUart0 = 0;
         makeUart1Main();
     }
+    KT_led_init();
+    KT_BeepInit();
+    KT_Touch_Init();
+    GUI_Init();
+    KT_Display_PowerUp();
     GUIDEMO_main();
 }

@@ -82,10 +82,12 @@ static void programRate(int port, u32 rate) {
         baudrate1 = rate;
 }
 
+// The port changes first: saving the settings takes most of a second, and a host that
+// switched after the prompt must not meet the old rate meanwhile.
 static u32 setRate(int port, u32 rate) {
     if (rate < UART_MIN_RATE) rate = UART_DEFAULT_RATE;
-    KT_save_baudrate_eeprom(port, rate);
     programRate(port, rate);
+    KT_save_baudrate_eeprom(port, rate);
     return rate;
 }
 

@@ -6,8 +6,10 @@
 
 #define TIMER1_PERIOD_CLOCKS 0x4000u  // 1 ms at the timer's 16.384 MHz clock
 
-extern volatile u32 delayTimer;  // remaining ticks of KT_Delay
-extern volatile u32 gpTimer;     // general time-out budget of the main loop
+extern volatile u32 delayTimer;    // remaining ticks of KT_Delay
+extern volatile u32 gpTimer;       // general time-out budget of the main loop
+extern volatile s32 animateTimer;  // animation step timer, counted down while above 0
+extern volatile u32 frameTimer;    // ticks since the LCD controller began a frame
 
 void KT_TimerInit(void);
 void KT_Delay(u32 ms);

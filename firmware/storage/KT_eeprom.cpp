@@ -1,32 +1,418 @@
-// The settings image. Until the EEPROM driver exists the module behaves as with a blank
-// part: every byte reads 0xFF, so the image is never valid and nothing is stored.
 #include "KT_eeprom.h"
 
+#include <stdio.h>
 #include <string.h>
 
+#include "comm/Rtosinit.h"
+#include "devices/KT_beep.h"
+#include "devices/miscdrivers.h"
+#include "board.h"
+
 EepromImage eepromData;
+
+// Set once KT_EEPROM_Init has settled the image. Until then the port set-up may record a
+// rate in RAM but must not save: the image may still be the unchecked EEPROM content, and a
+// save would mark it valid.
+static u8 settingsSettled;
+
+static u8 *imageBytes(void) { return (u8 *)&eepromData; }
 
 int KT_EEPROMvalid(void) { return eepromData.validMarker == EEPROM_VALID_MARKER; }
 
 int KT_EEPROM_Load(void) {
-    memset(&eepromData, 0xFF, sizeof eepromData);
+    u8 *img = imageBytes();
+    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) img[a] = EEpromRead((u8)a);
     return 1;
 }
 
-static const u32 baudTable[] = {115200, 1200, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+int KT_EEPROM_Save(void) {
+    eepromData.validMarker = EEPROM_VALID_MARKER;
+    const u8 *img = imageBytes();
+    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) EEpromWrite((u8)a, img[a]);
+    return 1;
+}
+
+int KT_EEPROM_Clear(void) {
+    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) EEpromWrite((u8)a, 0);
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Baud-rate index
+
+static const u32 baudTable[] = {1200, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+#define BAUD_INDEX_FIRST 1
+#define BAUD_INDEX_COUNT (sizeof baudTable / sizeof baudTable[0])
+#define BAUD_DEFAULT_INDEX 7  // 115200
 
 u32 KT_get_baudrate_eeprom(u8 index) {
-    return index < sizeof baudTable / sizeof baudTable[0] ? baudTable[index] : 115200;
+    if (index >= BAUD_INDEX_FIRST && index < BAUD_INDEX_FIRST + BAUD_INDEX_COUNT)
+        return baudTable[index - BAUD_INDEX_FIRST];
+    return 115200;
 }
 
 int KT_save_baudrate_eeprom(int port, u32 rate) {
-    if (port != 0 && port != 1) return 0;
-    u8 index = 0xFF;
-    for (u8 i = 1; i < sizeof baudTable / sizeof baudTable[0]; ++i)
-        if (baudTable[i] == rate) index = i;
+    u8 *field;
     if (port == 0)
-        eepromData.baud0 = index;
+        field = &eepromData.baud0;
+    else if (port == 1)
+        field = &eepromData.baud1;
     else
-        eepromData.baud1 = index;
-    return index != 0xFF;
+        return 0;
+    for (u32 i = 0; i < BAUD_INDEX_COUNT; ++i)
+        if (baudTable[i] == rate) {
+            *field = (u8)(i + BAUD_INDEX_FIRST);
+            if (settingsSettled) KT_EEPROM_Save();
+            return 1;
+        }
+    pout(":baud rate %ld setting non-standard\r", (long)rate);
+    *field = 0xFF;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Defaults
+
+static void applyDefaults(void) {
+    EepromImage &e = eepromData;
+    e.tcTimeout = 10;
+    e.calXLog0 = 15;
+    e.calXLog1 = 304;
+    e.calXPhys0 = 20;
+    e.calXPhys1 = 235;
+    e.calYLog0 = 224;
+    e.calYLog1 = 15;
+    e.calYPhys0 = 235;
+    e.calYPhys1 = 20;
+    e.tplo = 250;
+    e.tphi = 700;
+    e.tpDeltaLim = 10;
+    e.tsamp = 8;
+    e.tspan = 12;
+    e.touchSwap = 0;
+    e.beepFreq = 2600;
+    e.beepVol = 200;
+    e.beepMax = 0xFF;
+    e.brite = 0xFF;
+    e.typematicDelay = 75;
+    e.debounce = 100;
+    e.typematicRepeat = 20;
+    e.ponmacIndex = 0;
+    e.rs485Mode = 0xFF;
+    e.rs485Addr = 0xFF;
+    e.ponmacFlag = 0xFF;
+    e.auxIO = 0xFF;
+    e.auxEsc = 0x0D;
+    e.mainPort = 0;
+    e.invEnaHiTrue = 0;
+    e.hfp = e.hpw = e.hbp = 0xFF;
+    e.vfp = e.vpw = e.vbp = 0xFF;
+    e.maxBrite = 0;
+    e.minBrite = 242;
+    e.pwmIsEnable = 1;
+    e.orient = 0;
+    e.config[0] = 0;  // only the first byte: the rest of the field is kept
+    e.touchMode = 0;
+    e.LCDshiftclock = 1;
+    e.baud0 = BAUD_DEFAULT_INDEX;
+    e.baud1 = BAUD_DEFAULT_INDEX;
+    // Kept as read: splashFlag, splashBitmap, rs485Sof, demomacIndex, firmwareTag, autoCal,
+    // the reserved bytes. The marker stays invalid until something saves.
+}
+
+void KT_EEPROM_Init(void) {
+    eepromData.validMarker = 0;
+    KT_EEPROM_Load();
+    if (!KT_EEPROMvalid())
+        applyDefaults();
+    else if (eepromData.mainPort == 0xFF)
+        eepromData.mainPort = 0;
+    settingsSettled = 1;
+    // The configuration file "config.ini" from the SD card comes in here through
+    // KT_EEPROM_Config once the card's file system is part of the firmware.
+}
+
+// ---------------------------------------------------------------------------------------
+// Key lookup in a configuration text
+
+// The first occurrence of key that does not sit on a line beginning with '#'.
+static const char *findKey(const char *text, const char *key) {
+    if (!text || !key || !*key) return 0;
+    const char *from = text;
+    for (;;) {
+        const char *hit = strstr(from, key);
+        if (!hit) return 0;
+        const char *line = hit;
+        while (line > text && line[-1] != '\r' && line[-1] != '\n') --line;
+        if (*line != '#') return hit;
+        from = hit + 1;
+    }
+}
+
+static int lineLength(const char *s) {
+    int n = 0;
+    while (s[n] && s[n] != '\r' && s[n] != '\n') ++n;
+    return n;
+}
+
+static void syntaxError(const char *hit, int echo) {
+    if (echo) pout(":Syntax error \"%.*s\"\r", lineLength(hit), hit);
+}
+
+int lookfor(const char *text, const char *key, char kind, s32 *dest, int echo) {
+    int hex = kind == 'x' || kind == 'h';
+    if (!hex && kind != 'd') return 0;
+    const char *hit = findKey(text, key);
+    if (!hit) return 0;
+    int ok;
+    if (hex) {
+        unsigned v;
+        ok = sscanf(hit, "%*s = %x", &v) == 1 || sscanf(hit, "%*s %x", &v) == 1;
+        if (ok) *dest = (s32)v;
+    } else {
+        int v;
+        ok = sscanf(hit, "%*s = %d", &v) == 1 || sscanf(hit, "%*s %d", &v) == 1;
+        if (ok) *dest = v;
+    }
+    if (!ok) {
+        syntaxError(hit, echo);
+        return 0;
+    }
+    if (echo) {
+        if (hex)
+            pout(":%s = 0x%X\r", key, (unsigned)*dest);
+        else
+            pout(":%s = %d\r", key, (int)*dest);
+    }
+    return 1;
+}
+
+static u8 hexDigit(char c) {
+    if (c < 'A') return (u8)(c - '0');
+    return (u8)((c | 0x20) - 'a' + 10);
+}
+
+// Copies the quoted text that starts at s (just after its opening quote) into dest with the
+// escapes of quoted command arguments, leaving the source as it is. Returns the length, or
+// -1 when the text does not fit dest with its NUL.
+static int copyQuoted(const char *s, char *dest, int size) {
+    int n = 0;
+    while (*s && *s != '"') {
+        char c = *s++;
+        if (c == '\\') {
+            char e = *s;
+            if (!e) break;  // a backslash at the end ends the text
+            ++s;
+            if (e == 'n') {
+                c = '\n';
+            } else if (e == 'r') {
+                c = '\r';
+            } else if (e == 'x' || e == 'X') {
+                if (!s[0] || !s[1]) break;  // the digits are missing: the text ends
+                c = (char)(hexDigit(s[0]) << 4 | hexDigit(s[1]));
+                s += 2;
+            } else {
+                c = e;
+            }
+        }
+        if (n + 1 >= size) return -1;
+        dest[n++] = c;
+    }
+    dest[n] = 0;
+    return n;
+}
+
+int lookforQuotedString(const char *text, const char *key, char *dest, int size, int echo) {
+    if (!dest || size <= 0) return 0;
+    const char *hit = findKey(text, key);
+    if (!hit) return 0;
+    int at = -1;
+    char c;
+    if (sscanf(hit, "%*s = \"%n%c", &at, &c) != 1) {
+        at = -1;
+        if (sscanf(hit, "%*s \"%n%c", &at, &c) != 1) at = -1;
+    }
+    if (at < 0) {
+        syntaxError(hit, echo);
+        return 0;
+    }
+    char value[256];
+    int cap = size < (int)sizeof value ? size : (int)sizeof value;
+    int n = copyQuoted(hit + at, value, cap);
+    if (n <= 0) return 0;  // empty, or too long for the buffer
+    memcpy(dest, value, (size_t)n + 1);
+    if (echo) pout(":%s = \"%s\"\r", key, dest);
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Configuration text
+
+// What a configuration key may store, and how its value is shaped for the field.
+enum Shape { SHAPE_CUT, SHAPE_BOOL, SHAPE_AND3 };
+
+// The plain rule: a value that differs from the field (compared as a 32-bit number) is
+// stored, cut to the field's width or shaped, and counts as a change.
+static void plainKey(const char *text, const char *key, void *field, int width, Shape shape,
+                     int echo, int *changed) {
+    s32 v;
+    if (!lookfor(text, key, 'd', &v, echo)) return;
+    s32 cur = width == 1 ? *(u8 *)field : width == 2 ? *(u16 *)field : *(s32 *)field;
+    if (v == cur) return;
+    u32 store = shape == SHAPE_BOOL ? (v != 0) : shape == SHAPE_AND3 ? ((u32)v & 3) : (u32)v;
+    if (width == 1)
+        *(u8 *)field = (u8)store;
+    else if (width == 2)
+        *(u16 *)field = (u16)store;
+    else
+        *(u32 *)field = store;
+    *changed = 1;
+}
+
+static void setFlag(u8 *field, int on, int *changed) {
+    u8 v = on ? FLAG_ON : 0xFF;
+    if (*field != v) {
+        *field = v;
+        *changed = 1;
+    }
+}
+
+#define PLAIN(key, field, shape) plainKey(text, key, &eepromData.field, sizeof eepromData.field, shape, echo, &changed)
+
+void KT_EEPROM_Config(const char *text, int complete) {
+    int echo = 0;
+    int changed = 0;
+    if (!complete) {
+        pout(":Config.ini could not be loaded\r");
+    } else {
+        s32 v;
+        if (lookfor(text, "verbose", 'd', &v, 0)) {
+            echo = v;
+            if (v) pout(":config.ini verbose mode enabled\r");
+        }
+
+        if (lookfor(text, "autoCal", 'd', &v, echo)) setFlag(&eepromData.autoCal, v != 0, &changed);
+        PLAIN("orient", orient, SHAPE_AND3);
+        PLAIN("invEnaHiTrue", invEnaHiTrue, SHAPE_BOOL);
+        PLAIN("touchSwap", touchSwap, SHAPE_BOOL);
+        PLAIN("tplo", tplo, SHAPE_CUT);
+        PLAIN("tphi", tphi, SHAPE_CUT);
+        PLAIN("tpDeltaLim", tpDeltaLim, SHAPE_CUT);
+        PLAIN("tsamp", tsamp, SHAPE_CUT);
+        PLAIN("tspan", tspan, SHAPE_CUT);
+        PLAIN("touchMode", touchMode, SHAPE_CUT);
+        PLAIN("tcTimeout", tcTimeout, SHAPE_CUT);
+        if (lookfor(text, "auxEsc", 'x', &v, echo) && v != (s32)eepromData.auxEsc) {
+            eepromData.auxEsc = (u8)v;
+            changed = 1;
+        }
+        if (lookfor(text, "beepFreq", 'd', &v, echo) && (u32)v != GetBeepFrequency()) {
+            BeepFrequency((u32)v);
+            changed = 1;
+        }
+        if (lookfor(text, "beepVol", 'd', &v, echo) && (u8)v != GetBeepVolume()) {
+            SetBeepVolume((u8)v);
+            changed = 1;
+        }
+        PLAIN("typematicDelay", typematicDelay, SHAPE_CUT);
+        PLAIN("typematicRepeat", typematicRepeat, SHAPE_CUT);
+        PLAIN("debounce", debounce, SHAPE_CUT);
+        if (lookfor(text, "PONMAC", 'd', &v, echo)) {
+            u8 index = (u8)v;
+            setFlag(&eepromData.ponmacFlag, index != 0, &changed);
+            if (eepromData.ponmacIndex != index) {
+                eepromData.ponmacIndex = index;
+                changed = 1;
+            }
+        }
+        if (lookfor(text, "SPL", 'd', &v, echo)) {
+            setFlag(&eepromData.splashFlag, v != 0, &changed);
+            if (v != 0 && v != (s32)eepromData.splashBitmap) {
+                eepromData.splashBitmap = (u8)v;
+                changed = 1;
+            }
+        }
+        PLAIN("hfp", hfp, SHAPE_CUT);
+        PLAIN("hpw", hpw, SHAPE_CUT);
+        PLAIN("hbp", hbp, SHAPE_CUT);
+        PLAIN("vfp", vfp, SHAPE_CUT);
+        PLAIN("vpw", vpw, SHAPE_CUT);
+        PLAIN("vbp", vbp, SHAPE_CUT);
+        PLAIN("maxBrite", maxBrite, SHAPE_CUT);
+        PLAIN("minBrite", minBrite, SHAPE_CUT);
+        PLAIN("brite", brite, SHAPE_CUT);
+        PLAIN("pwmIsEnable", pwmIsEnable, SHAPE_BOOL);
+        if (lookfor(text, "mainPort", 'd', &v, echo) && (v == 0 || v == 1) &&
+            eepromData.mainPort != (u8)v) {
+            eepromData.mainPort = (u8)v;
+            changed = 1;
+        }
+        PLAIN("LCDshiftclock", LCDshiftclock, SHAPE_BOOL);
+        if (lookfor(text, "baud0", 'd', &v, echo)) KT_COM_BaudRate((u32)v);
+        if (lookfor(text, "baud1", 'd', &v, echo)) KT_AUX_BaudRate((u32)v);
+
+        char name[sizeof eepromData.config];
+        if (lookforQuotedString(text, "config", name, sizeof name, echo) &&
+            strncmp(name, eepromData.config, sizeof eepromData.config) != 0) {
+            strncpy(eepromData.config, name, sizeof eepromData.config);
+            changed = 1;
+        }
+    }
+
+    if (eepromData.tspan <= 3) {
+        eepromData.tspan = 12;
+        if (echo) pout(":tspan too low!! Set to default (12)\r");
+    }
+    if (changed) {
+        eepromData.validMarker = EEPROM_VALID_MARKER;
+        KT_EEPROM_Save();
+        if (echo) pout(":new values stored in EEPROM\r");
+    }
+    if (eepromData.mainPort == 1) makeUart1Main();
+}
+
+// ---------------------------------------------------------------------------------------
+// Raw EEPROM commands
+
+int KT_EEPROM_ReadCommand(const char *line) {
+    unsigned a;
+    if (sscanf(line, "*eer %x", &a) != 1) return 0;
+    char reply[16];
+    snprintf(reply, sizeof reply, "%02X = %02X\r", a & 0xFF, EEpromRead((u8)a));
+    txString(reply);
+    return 1;
+}
+
+int KT_EEPROM_WriteCommand(const char *line) {
+    unsigned a, v;
+    if (sscanf(line, "*eew %x %x", &a, &v) != 2) return 0;
+    EEpromWrite((u8)a, (u8)v);
+    char reply[16];
+    snprintf(reply, sizeof reply, "%02X = %02X\r", a & 0xFF, EEpromRead((u8)a));
+    txString(reply);
+    return 1;
+}
+
+#define DUMP_END 0x88  // the image and the bytes just past it
+#define DUMP_ROW 8
+
+void KT_EEPROM_Dump(void) {
+    for (int row = 0; row < DUMP_END; row += DUMP_ROW) {
+        u8 b[DUMP_ROW];
+        for (int i = 0; i < DUMP_ROW; ++i) b[i] = EEpromRead((u8)(row + i));
+        char text[64];
+        int n = snprintf(text, sizeof text, "%02X:", row);
+        for (int i = 0; i < DUMP_ROW; ++i) n += snprintf(text + n, sizeof text - (size_t)n, " %02X", b[i]);
+        text[n++] = ' ';
+        for (int i = 0; i < DUMP_ROW; ++i) text[n++] = (b[i] >= 0x21 && b[i] <= 0x79) ? (char)b[i] : '.';
+        text[n++] = '\r';
+        text[n] = 0;
+        txString(text);
+    }
+}
+
+void KT_EEPROM_FactoryReset(void) {
+    EEpromWrite(0, 0);  // breaks the marker: the next start applies the defaults
+    board_reset_control(0x109);
+    for (;;) boardIdle();
 }

@@ -106,4 +106,24 @@ void KT_EEPROM_Init(void);
 u32 KT_get_baudrate_eeprom(u8 index);
 int KT_save_baudrate_eeprom(int port, u32 rate);
 
+// Applies a configuration text ("config.ini", NUL-terminated): the keys in their fixed order,
+// the tspan repair, one save when something changed, and the switch to port 1 when mainPort
+// asks for it. complete = 0 when the file could not be read whole (only the repair and the
+// switch run).
+void KT_EEPROM_Config(const char *text, int complete);
+
+// Finds key in text (not on a line beginning with '#') and reads the number after it, kind
+// 'd' decimal or 'x'/'h' hexadecimal. 1 when found and parsed; with echo the value (or the
+// syntax error) is reported.
+int lookfor(const char *text, const char *key, char kind, s32 *dest, int echo);
+// The same for a double-quoted value, escapes translated; 1 when it is not empty and fits
+// dest (size bytes with its NUL).
+int lookforQuotedString(const char *text, const char *key, char *dest, int size, int echo);
+
+// The raw EEPROM maintenance commands (the whole line); the command result.
+int KT_EEPROM_ReadCommand(const char *line);   // "*eer %x"
+int KT_EEPROM_WriteCommand(const char *line);  // "*eew %x %x"
+void KT_EEPROM_Dump(void);                     // "*eed"
+void KT_EEPROM_FactoryReset(void);             // "*MFGRESET": never returns
+
 #endif

@@ -6,6 +6,7 @@
 
 #include "board.h"
 #include "devices/interrupt.h"
+#include "fw_harness.h"
 #include "sim.h"
 #include "loader.h"
 #include "uart.h"
@@ -115,13 +116,15 @@ TEST_F(SimBoard, RunStopsWhenTheConditionHolds) {
 // The real firmware module, started afresh at each power-on.
 TEST_F(SimBoard, PowerCycleStartsTheFirmwareFromMain) {
     sim::useFirmwareModule(VMOD_FIRMWARE_MODULE);
+    sim::setStateDir(fwtest::freshStateDir());  // the start writes the EEPROM
     sim::uart::hostReceived(0).clear();
     sim::powerOn();
-    sim::runFor(50 * sim::kMs);
+    // The start includes the panel's power sequence (about 110 ms).
+    sim::runFor(300 * sim::kMs);
     ASSERT_EQ(sim::uart::hostReceived(0).size(), 2u);
     sim::powerOff();
     sim::uart::hostReceived(0).clear();
     sim::powerOn();
-    sim::runFor(50 * sim::kMs);
+    sim::runFor(300 * sim::kMs);
     EXPECT_EQ(sim::uart::hostReceived(0).size(), 2u);  // the first prompt again
 }

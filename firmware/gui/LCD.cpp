@@ -1,0 +1,120 @@
+// Frame buffer access and span writers. Every write is bounded by the clip rectangle, which
+// GUI keeps inside the 640 x 480 frame buffer, so nothing lands outside it.
+#include "LCD.h"
+
+#include <string.h>
+
+#include "../devices/lcd_driver.h"
+#include "../memmap.h"
+
+static inline u16 *frame(void) { return (u16 *)sdramPtr(VRAM_ADDR); }
+
+static inline bool onScreen(int x, int y) {
+    return (unsigned)x < (unsigned)LCD_XSIZE && (unsigned)y < (unsigned)LCD_YSIZE;
+}
+
+unsigned LCD_GetPixelIndex(int x, int y) {
+    if (!onScreen(x, y)) return 0;
+    return frame()[y * LCD_XSIZE + x];
+}
+
+void LCD_SetPixelIndex(int x, int y, int index) {
+    if (!onScreen(x, y)) return;
+    frame()[y * LCD_XSIZE + x] = (u16)index;
+}
+
+GUI_COLOR LCD_GetPixelColor(int x, int y) { return LCD_Index2Color(LCD_GetPixelIndex(x, y)); }
+int LCD_GetXSize(void) { return LCD_XSIZE; }
+int LCD_GetYSize(void) { return LCD_YSIZE; }
+int LCD_GetBitsPerPixel(void) { return LCD_BITSPERPIXEL; }
+
+GUI_COLOR LCD_Index2Color(unsigned index) {
+    u32 r = (index >> 11) & 0x1F, g = (index >> 5) & 0x3F, b = index & 0x1F;
+    return (r * 255 / 31) | ((g * 255 / 63) << 8) | ((b * 255 / 31) << 16);
+}
+
+unsigned LCD_L0_Color2Index(GUI_COLOR c) {
+    return ((c & 0xF8) << 8) | ((c >> 5) & 0x7E0) | ((c & 0xFFFFFF) >> 19);
+}
+
+static GUI_COLOR swapRB(GUI_COLOR c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+GUI_COLOR LCD_Index2ColorM(unsigned index) { return swapRB(LCD_Index2Color(index)); }
+unsigned LCD_L0_Color2IndexM(GUI_COLOR c) { return LCD_L0_Color2Index(swapRB(c)); }
+
+bool LCD_ClipToContext(int *x0, int *y0, int *x1, int *y1) {
+    const GUI_RECT &c = GUI_Context.ClipRect;
+    if (*x0 < c.x0) *x0 = c.x0;
+    if (*y0 < c.y0) *y0 = c.y0;
+    if (*x1 > c.x1) *x1 = c.x1;
+    if (*y1 > c.y1) *y1 = c.y1;
+    return *x0 <= *x1 && *y0 <= *y1;
+}
+
+static inline bool inClip(int x, int y) {
+    const GUI_RECT &c = GUI_Context.ClipRect;
+    return x >= c.x0 && x <= c.x1 && y >= c.y0 && y <= c.y1;
+}
+
+// Fills n pixels. Two pixels at a time through 32-bit stores once aligned: the frame buffer is
+// the one place where the store width matters.
+typedef u32 __attribute__((may_alias)) u32_alias;
+
+static void fillSpan(u16 *p, int n, u16 index) {
+    if (n <= 0) return;
+    if ((uintptr_t)p & 2) {
+        *p++ = index;
+        n--;
+    }
+    u32_alias *w = (u32_alias *)p;
+    u32 pair = (u32)index | ((u32)index << 16);
+    int words = n >> 1;
+    for (int i = 0; i < words; ++i) w[i] = pair;
+    if (n & 1) p[n - 1] = index;
+}
+
+void LCD_SetPixelIndexClipped(int x, int y, unsigned index) {
+    if (inClip(x, y)) frame()[y * LCD_XSIZE + x] = (u16)index;
+}
+
+void LCD_FillRectIndex(int x0, int y0, int x1, int y1, unsigned index) {
+    if (!LCD_ClipToContext(&x0, &y0, &x1, &y1)) return;
+    u16 *row = frame() + y0 * LCD_XSIZE + x0;
+    int n = x1 - x0 + 1;
+    for (int y = y0; y <= y1; ++y, row += LCD_XSIZE) fillSpan(row, n, (u16)index);
+}
+
+void LCD_XorRect(int x0, int y0, int x1, int y1) {
+    if (!LCD_ClipToContext(&x0, &y0, &x1, &y1)) return;
+    u16 *row = frame() + y0 * LCD_XSIZE + x0;
+    int n = x1 - x0 + 1;
+    for (int y = y0; y <= y1; ++y, row += LCD_XSIZE)
+        for (int i = 0; i < n; ++i) row[i] = (u16)~row[i];
+}
+
+void LCD_WriteRow(int x, int y, int n, const u16 *src) {
+    int x0 = x, x1 = x + n - 1, y0 = y, y1 = y;
+    if (n <= 0 || !LCD_ClipToContext(&x0, &y0, &x1, &y1)) return;
+    memcpy(frame() + y * LCD_XSIZE + x0, src + (x0 - x), (size_t)(x1 - x0 + 1) * 2);
+}
+
+void LCD_DrawPixel(int x, int y) {
+    if (!inClip(x, y)) return;
+    u16 *p = frame() + y * LCD_XSIZE + x;
+    if (GUI_Context.DrawMode & GUI_DRAWMODE_XOR)
+        *p = (u16)~*p;
+    else
+        *p = GUI_Context.ColorIndex;
+}
+
+void LCD_FillRect(int x0, int y0, int x1, int y1) {
+    if (GUI_Context.DrawMode & GUI_DRAWMODE_XOR)
+        LCD_XorRect(x0, y0, x1, y1);
+    else
+        LCD_FillRectIndex(x0, y0, x1, y1, GUI_Context.ColorIndex);
+}
+
+void LCD_DrawHLine(int x0, int y, int x1) { LCD_FillRect(x0, y, x1, y); }
+void LCD_DrawVLine(int x, int y0, int y1) { LCD_FillRect(x, y0, x, y1); }
