@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <cstring>
 #include <string>
 
 #include "board.h"
@@ -26,10 +27,10 @@ std::function<void()> job;
 volatile bool pending, done;
 
 int firmwareMain() {
+    std::memset(&eepromData, 0, sizeof eepromData);
     interrupt_init();
-    KT_EEPROM_Load();
-    KT_COM_Init0();
     KT_TimerInit();
+    KT_COM_Init0();
     SDCardSlotInit(0);
     for (;;) {
         while (!pending) boardIdle();

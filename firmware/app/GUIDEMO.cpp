@@ -13,6 +13,8 @@
 #include "../devices/KT_timer.h"
 #include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
+#include "../fs/file_sys.h"
+#include "../fs/sdcard.h"
 #include "../gui/GUI.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
@@ -284,6 +286,35 @@ void KT_Copy_Version(char *buf) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Demonstration macro from the SD card.
+
+#define DEMO_FILE_MAX 1024  // "rundemo.ini" holds a few short lines
+
+int KT_Check_Demo(void) {
+    static char text[DEMO_FILE_MAX + 1];
+    if (!SDCardIsReady()) return 0;
+    FF_FILE *f = fopen("rundemo.ini", FF_MODE_READ);
+    if (!f) return 0;
+    u32 size = f->length;
+    if (size > DEMO_FILE_MAX || fread(text, 1, size, f) != size) {
+        pout(":rundemo.ini could not be loaded\r");
+        fclose(f);
+        return 0;
+    }
+    fclose(f);
+    // The terminator goes after the last byte, so a last line without an end keeps its value.
+    text[size] = 0;
+    s32 v;
+    int echo = 0;
+    if (lookfor(text, "verbose", 'd', &v, 0)) {
+        echo = v;
+        if (v) pout(":rundemo.ini verbose mode enabled\r");
+    }
+    if (lookfor(text, "demomac", 'd', &v, echo)) return (int)((u32)v % 256);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
 // Start screen.
 
 static void drawBanner(void) {
@@ -328,6 +359,11 @@ void GUIDEMO_StartScreen(void) {
     // stored bitmaps; without them no macro runs and no splash bitmap exists.
     bool escapeSeen = checkEscape() != 0;
     bool demoRan = false;
+    int demo = KT_Check_Demo();
+    if (demo != 0) {
+        processMacro(demo, "", nullptr);
+        demoRan = true;
+    }
     if (eepromData.splashFlag == FLAG_ON && !escapeSeen && !splashShown) {
         GUI_DispStringAt("(invalid splash bitmap)", Origin_X, Origin_Y + 10);
     } else if (eepromData.ponmacFlag != FLAG_ON && !demoRan) {

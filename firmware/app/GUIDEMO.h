@@ -27,6 +27,9 @@ int GUIDEMO_GetTextBorder(void);
 int GUIDEMO_DrawRect(int style, int x0, int y0, int x1, int y1);
 // The version banner, e.g. VMOD5 V1.2.0 VGA "NEC_K2766_FUJ"; buf holds at least 40 bytes.
 void KT_Copy_Version(char *buf);
+// The demonstration macro named by "rundemo.ini" on the SD card (its "demomac" key, taken
+// modulo 256), or 0 when there is no card, no file or no key.
+int KT_Check_Demo(void);
 // The start screen, steps before the main loop (exposed for tests).
 void GUIDEMO_StartScreen(void);
 // One pass of the main loop (exposed for tests and fuzzing).

@@ -87,10 +87,10 @@ void exercise() {
 }
 
 int firmwareMain() {
+    std::memset(&eepromData, 0, sizeof eepromData);
     interrupt_init();
-    KT_EEPROM_Load();
-    KT_COM_Init0();
     KT_TimerInit();
+    KT_COM_Init0();
     SDCardSlotInit(0);
     for (;;) {
         while (!pending) boardIdle();

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -122,13 +123,13 @@ inline bool &boardDone() {
 }
 
 inline int boardMain() {
+    std::memset(&eepromData, 0, sizeof eepromData);  // RAM as after power-on
     interrupt_init();
-    KT_EEPROM_Load();
-    KT_COM_Init0();
-    KT_COM_Init1();
     KT_TimerInit();
+    KT_COM_Init0();
     SDCardSlotInit(0);
     boardBody()();
+    txWait0();
     boardDone() = true;
     for (;;) boardIdle();
 }
