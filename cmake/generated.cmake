@@ -18,7 +18,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Generic")
     BINARY_DIR ${CMAKE_BINARY_DIR}/host-tools
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE= -DCMAKE_CXX_COMPILER=c++
     INSTALL_COMMAND ""
-    BUILD_ALWAYS OFF
+    BUILD_ALWAYS ON  # a no-op when the generator is up to date; catches changes to its source
     BUILD_BYPRODUCTS ${VMOD_FONTGEN})
   set(VMOD_FONTGEN_DEPENDS vmod-fontgen-host ${VMOD_FONTGEN})
 else()

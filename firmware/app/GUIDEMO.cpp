@@ -344,7 +344,8 @@ static void drawBanner(void) {
     GUI_DispNextLine();
 }
 
-void GUIDEMO_StartScreen(void) {
+// The first page: colours, font and modes of the start, then the splash notice or the banner.
+static void startScreen(void) {
     KT_Reset_LUT();
     GUI_SetColor(color_map[0]);
     GUI_SetBkColor(color_map[1]);
@@ -355,8 +356,8 @@ void GUIDEMO_StartScreen(void) {
     KT_External_Inverter_On();
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
     powerOnCalibration();
-    // The power-on macro, the demo macro and the splash bitmap join here with macros and
-    // stored bitmaps; without them no macro runs and no splash bitmap exists.
+    // The power-on macro and the splash bitmap join here with macros and stored bitmaps;
+    // without them no power-on macro runs and no splash bitmap exists.
     bool escapeSeen = checkEscape() != 0;
     bool demoRan = false;
     int demo = KT_Check_Demo();
@@ -372,7 +373,7 @@ void GUIDEMO_StartScreen(void) {
 }
 
 void GUIDEMO_main(void) {
-    GUIDEMO_StartScreen();
+    startScreen();
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
     // The start state is what "sr" brings back: at the host level and in the first macro level.

@@ -30,8 +30,6 @@ void KT_Copy_Version(char *buf);
 // The demonstration macro named by "rundemo.ini" on the SD card (its "demomac" key, taken
 // modulo 256), or 0 when there is no card, no file or no key.
 int KT_Check_Demo(void);
-// The start screen, steps before the main loop (exposed for tests).
-void GUIDEMO_StartScreen(void);
 // One pass of the main loop (exposed for tests and fuzzing).
 void GUIDEMO_pass(void);
 

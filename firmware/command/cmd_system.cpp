@@ -158,10 +158,11 @@ int cmdWait(char *line) {
     }
     return CMD_DONE;
 }
+// The banner and its CR go out as one reply, so that an RS-485 bus sees one framed line.
 int cmdVersion(char *line) {
     KT_Copy_Version(out_buffer);
+    strcat(out_buffer, "\r");
     txString(out_buffer);
-    txString("\r");
     return CMD_DONE;
 }
 int cmdBinaryReports(char *line) {
