@@ -82,7 +82,7 @@ inline std::vector<uint8_t> pattern(size_t n, uint32_t seed) {
 
 // A card image holding one FAT volume made by mkfs.fat: `fat` 12, 16 or 32; with
 // `partitioned` the volume is the first partition (from block 2048) of a partition table
-// written by sfdisk. Returns the mtools image spec ("file" or "file@@offset").
+// written by sfdisk. Returns the mtools image name ("file" or "file@@offset").
 inline std::string makeVolume(const std::string &image, int mib, int fat, bool partitioned,
                               const std::string &extra = "") {
     std::string cmd = "truncate -s " + std::to_string(mib) + "M " + image;
@@ -99,11 +99,11 @@ inline std::string makeVolume(const std::string &image, int mib, int fat, bool p
 }
 
 // fsck.fat -n on the volume of an image (the partition copied out first when there is one).
-inline int fsck(const std::string &spec, std::string *out) {
-    size_t at = spec.find("@@");
-    if (at == std::string::npos) return sh("fsck.fat -n " + spec, out);
-    std::string image = spec.substr(0, at), part = image + ".part";
-    std::string off = spec.substr(at + 2);
+inline int fsck(const std::string &vol, std::string *out) {
+    size_t at = vol.find("@@");
+    if (at == std::string::npos) return sh("fsck.fat -n " + vol, out);
+    std::string image = vol.substr(0, at), part = image + ".part";
+    std::string off = vol.substr(at + 2);
     sh("dd if=" + image + " of=" + part + " bs=512 skip=" + std::to_string(std::stoull(off) / 512) +
        " status=none");
     int rc = sh("fsck.fat -n " + part, out);
