@@ -145,6 +145,7 @@ inline void onBoard(const std::string &image, std::function<void()> fn) {
     sim::runFor(3600 * sim::kSec, [] { return boardDone(); });
     EXPECT_TRUE(boardDone()) << "the firmware code did not finish: " << sim::haltReason();
     sim::powerOff();
+    sim::sdcard::useImage("");  // later tests find the card of their own state folder
 }
 
 // Everything port 0's host received, as text, emptying the queue.
