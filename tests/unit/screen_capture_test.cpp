@@ -3,6 +3,8 @@
 // fails cleanly and leaves a consistent volume.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "command/handlers.h"
 #include "fatimage.h"
 #include "fs/file_sys.h"
@@ -105,6 +107,45 @@ TEST(ScreenCapture, NoCard) {
         KT_Delay(50);
     });
     EXPECT_EQ(hostText(), ":Unable to initialize SD Card\r");
+}
+
+TEST(ScreenCapture, NumberingStopsAtTheLastName) {
+    TempDir t;
+    std::string img = t / "card.img";
+    std::string vol = makeVolume(img, 16, 16, false, "-r 1024 -s 4");
+    // VMOD0000.BMP to VMOD0999.BMP exist, one byte each in a cluster of their own.
+    std::vector<uint8_t> card = readFile(img);
+    uint32_t reserved = card[14] | card[15] << 8, spf = card[22] | card[23] << 8, spc = card[13];
+    size_t fat = reserved * 512u, root = fat + 2u * spf * 512u, data = root + 1024u * 32u;
+    for (uint32_t n = 0; n < 1000; ++n) {
+        uint8_t *e = card.data() + root + n * 32;
+        char name[12];
+        snprintf(name, sizeof name, "VMOD%04uBMP", n);
+        std::memcpy(e, name, 11);
+        e[11] = 0x20;
+        uint32_t cluster = 2 + n;
+        e[26] = uint8_t(cluster);
+        e[27] = uint8_t(cluster >> 8);
+        e[28] = 1;
+        card[data + (cluster - 2) * spc * 512] = 'x';
+        for (int copy = 0; copy < 2; ++copy) {
+            card[fat + copy * spf * 512 + cluster * 2] = 0xFF;
+            card[fat + copy * spf * 512 + cluster * 2 + 1] = 0xFF;
+        }
+    }
+    writeFile(img, card);
+    onBoard(img, [&] {
+        GUI_Init();
+        char line[] = "*getScreenAsBMPFile";
+        EXPECT_EQ(cmdScreenToBmp(line), 1);
+    });
+    EXPECT_EQ(hostText(), "");
+    std::string out;
+    EXPECT_EQ(fsck(vol, &out), 0) << out;
+    ASSERT_EQ(sh("mcopy -n -i " + vol + " ::VMOD0999.BMP " + (t / "last.bmp")), 0);
+    EXPECT_EQ(readFile(t / "last.bmp").size(), 640u * 480u * 2u + 54u);
+    ASSERT_EQ(sh("mcopy -n -i " + vol + " ::VMOD0998.BMP " + (t / "prev.bmp")), 0);
+    EXPECT_EQ(readFile(t / "prev.bmp").size(), 1u);
 }
 
 }  // namespace
