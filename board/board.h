@@ -171,11 +171,10 @@ int board_spi1_rx_ready(void);        // a received byte waits in the receive FI
 uint8_t board_spi1_read(void);        // next received byte; 0 when none waits
 
 // ---------------------------------------------------------------------------------------
-// SD host. The SD card slot: card detect, commands and 512-byte data blocks.
-
-// SD host: one card slot on the native SD bus. The host controller frames commands and
-// clocks data; the command sequences, the card state and every CRC check belong to the
-// driver, which computes the command CRC7 and each data block's CRC16 itself.
+// SD host. The SD card slot: card detect, commands and 512-byte data blocks. One slot on the
+// native SD bus; the host controller frames commands and clocks data, while the command
+// sequences, the card state and every CRC check belong to the driver, which computes the
+// command CRC7 and each data block's CRC16 itself.
 
 // Response kinds of board_sd_command.
 enum {

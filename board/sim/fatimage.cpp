@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace sim::fatimage {
 namespace {
@@ -159,7 +158,10 @@ bool load(const std::string &image, Volume &v, std::string &err) {
         err = "no card image " + image;
         return false;
     }
-    v.img.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.seekg(0, std::ios::end);
+    v.img.resize(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char *>(v.img.data()), std::streamsize(v.img.size()));
     if (!v.open()) {
         err = v.err;
         return false;

@@ -432,7 +432,10 @@ void Card::registerLines() {
         if (!twoArgs(arg, name, file)) return fail(2, "sd-put needs NAME FILE");
         std::ifstream in(resolve(file, dir), std::ios::binary);
         if (!in) return fail(2, "cannot read " + file);
-        std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.seekg(0, std::ios::end);
+        std::vector<uint8_t> data(size_t(in.tellg()));
+        in.seekg(0);
+        in.read(reinterpret_cast<char *>(data.data()), std::streamsize(data.size()));
         if (!fatimage::put(card.path(), name, data, err)) return fail(2, err);
         return LineResult{};
     }, true);

@@ -287,33 +287,32 @@ void KT_Copy_Version(char *buf) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Demo macro file.
+// Demonstration macro from the SD card.
 
-// "rundemo.ini" is a few key lines; a file that does not fit here is refused like one that
-// cannot be read.
-#define DEMO_FILE_MAX 1024
-static char demoText[DEMO_FILE_MAX];
+#define DEMO_FILE_MAX 1024  // "rundemo.ini" holds a few short lines
 
 int KT_Check_Demo(void) {
+    static char text[DEMO_FILE_MAX + 1];
     if (!SDCardIsReady()) return 0;
     FF_FILE *f = fopen("rundemo.ini", FF_MODE_READ);
     if (!f) return 0;
     u32 size = f->length;
-    if (size == 0 || size > DEMO_FILE_MAX || fread(demoText, 1, size, f) < size) {
+    if (size > DEMO_FILE_MAX || fread(text, 1, size, f) != size) {
         pout(":rundemo.ini could not be loaded\r");
         fclose(f);
         return 0;
     }
     fclose(f);
-    demoText[size - 1] = 0;  // the file's last byte (normally its line end) makes way for the end
-    s32 v = 0;
+    // The terminator goes after the last byte, so a last line without an end keeps its value.
+    text[size] = 0;
+    s32 v;
     int echo = 0;
-    if (lookfor(demoText, "verbose", 'd', &v, 0)) {
-        if (v != 0) pout(":rundemo.ini verbose mode enabled\r");
-        echo = v != 0;
+    if (lookfor(text, "verbose", 'd', &v, 0)) {
+        echo = v;
+        if (v) pout(":rundemo.ini verbose mode enabled\r");
     }
-    if (!lookfor(demoText, "demomac", 'd', &v, echo)) return 0;
-    return (int)((u32)v % 256);
+    if (lookfor(text, "demomac", 'd', &v, echo)) return (int)((u32)v % 256);
+    return 0;
 }
 
 // ---------------------------------------------------------------------------------------

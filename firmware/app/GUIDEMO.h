@@ -25,10 +25,11 @@ int GUIDEMO_GetTextBorder(void);
 // Rectangle: 0 outline with the pen, 1 filled, 2 dotted outline, 3 outline with pen size 1.
 // 1, or 0 for another style (nothing drawn).
 int GUIDEMO_DrawRect(int style, int x0, int y0, int x1, int y1);
-// The demo macro that "rundemo.ini" on the SD card names (its key "demomac"), or 0.
-int KT_Check_Demo(void);
 // The version banner, e.g. VMOD5 V1.2.0 VGA "NEC_K2766_FUJ"; buf holds at least 40 bytes.
 void KT_Copy_Version(char *buf);
+// The demonstration macro named by "rundemo.ini" on the SD card (its "demomac" key, taken
+// modulo 256), or 0 when there is no card, no file or no key.
+int KT_Check_Demo(void);
 // One pass of the main loop (exposed for tests and fuzzing).
 void GUIDEMO_pass(void);
 

@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "../comm/Rtosinit.h"
+#include "../fs/sdcard.h"
 #include "../storage/KT_eeprom.h"
 #include "GUIDEMO.h"
 #include "../devices/KT_beep.h"

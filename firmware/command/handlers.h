@@ -195,6 +195,7 @@ int cmdTouchAdjust(char *line);         // "*touchadj": interactive panel timing
 int cmdRegRead(char *line);             // "*R %x": read a 32-bit register
 int cmdRegWrite(char *line);            // "*W %x %x": write a 32-bit register
 int cmdScreenToBmp(char *line);         // "*getScreenAsBMPFile": screen to a BMP file on the SD card
+void WriteByte2File(u8 byte, void *file);  // byte sink of the screen capture: the open FF_FILE
 int cmdHpw(char *line);                 // "*hpw": panel timing
 int cmdHfp(char *line);                 // "*hfp": panel timing
 int cmdHbp(char *line);                 // "*hbp": panel timing

@@ -255,6 +255,14 @@ struct DirWalk {
     LoopCheck loop;    // catches a folder whose chain loops
 };
 
+static DirWalk readWalk;  // read_directory_entry's place in the current folder's chain
+
+static void restartListing(void) {
+    readDirIndex = 0;
+    memset(&readWalk, 0, sizeof readWalk);
+    readWalk.first = currentDir;
+}
+
 // The sector holding entry `index`: 1, 0 past the directory's end, -1 on a broken chain or
 // a card error.
 static int dirLocate(DirWalk *w, u32 index, u32 *sector) {
@@ -461,7 +469,7 @@ int initialize_media(void) {
     ffVolume.label[11] = 0;
     ffVolume.mounted = 1;
     currentDir = 0;
-    readDirIndex = 0;
+    restartListing();
     dirBufValid = 0;  // it held the boot sector, read by card block number
     return 1;
 }
@@ -713,7 +721,8 @@ int fputc(int c, FF_FILE *file) {
         fail(FF_ERR_ACCESS);
         return -1;
     }
-    if (!volumeReady() || ffFile.position == 0xFFFFFFFFu) return -1;
+    // The card is checked when a sector goes to or comes from it, not for every byte.
+    if (!ffVolume.mounted || ffFile.position == 0xFFFFFFFFu) return -1;
     if (!loadSector(1)) return -1;
     ffFile.buffer[ffFile.position % SECTOR] = (u8)c;
     ffFile.bufferDirty = 1;
@@ -771,17 +780,17 @@ int chdir(const char *name, FF_DirFrom from) {
         }
     }
     currentDir = dir;
-    readDirIndex = 0;
+    restartListing();
     return 0;
 }
 
 int read_directory_entry(FF_DIRENT *entry, int next) {
+    DirWalk *w = &readWalk;
     if (!volumeReady()) return 0;
-    if (!next) readDirIndex = 0;
-    DirWalk w = {currentDir, 0, 0, {0, 0, 0}};
+    if (!next) restartListing();
     for (;;) {
         u32 s;
-        int r = dirLocate(&w, readDirIndex, &s);
+        int r = dirLocate(w, readDirIndex, &s);
         if (r <= 0) {
             if (r == 0) _FF_error = FF_ERR_NO_FILE;
             return 0;

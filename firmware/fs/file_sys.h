@@ -2,7 +2,7 @@
 //
 // The file functions carry the C library's names (fopen, fread, fseek, fputc, fclose) but
 // take this module's own FF_FILE, so they are C++ overloads that never stand in for the C
-// library's, and a call can only match one of the two. chdir takes a second argument for
+// library's, and a call can only match one of the two. chdir has a second parameter for
 // the same reason: the POSIX call of that name has one.
 #ifndef VMOD_FILE_SYS_H
 #define VMOD_FILE_SYS_H
@@ -117,7 +117,9 @@ int fclose(FF_FILE *file);
 
 // Where chdir starts: the current directory, or the root.
 enum FF_DirFrom { FF_FROM_CURRENT = 0, FF_FROM_ROOT = 1 };
-int chdir(const char *name, FF_DirFrom from);
+// Without `from` a call is ambiguous wherever the POSIX chdir is declared too, so it can
+// never reach the host's call by mistake; firmware code may leave it out.
+int chdir(const char *name, FF_DirFrom from = FF_FROM_CURRENT);
 int read_directory_entry(FF_DIRENT *entry, int next);
 
 #endif

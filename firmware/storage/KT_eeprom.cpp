@@ -7,6 +7,8 @@
 #include "devices/KT_beep.h"
 #include "devices/miscdrivers.h"
 #include "macros/KT_macros.h"
+#include "fs/file_sys.h"
+#include "memmap.h"
 #include "board.h"
 
 EepromImage eepromData;
@@ -121,6 +123,23 @@ static void applyDefaults(void) {
     // the reserved bytes. The marker stays invalid until something saves.
 }
 
+// "config.ini" on the SD card, read whole into the external-memory staging buffer (nothing
+// is loaded there yet at this point of the start) and applied. No card, no volume or no
+// file: the settings stand as they are. A file that does not fit the buffer, or that reads
+// short, counts as not loaded.
+static void readConfigFile(void) {
+    if (initialize_media() != 1) return;
+    FF_FILE *f = fopen("config.ini", FF_MODE_READ);
+    if (!f) return;
+    char *text = (char *)sdramPtr(EXTMEM_ADDR);
+    u32 size = f->length;
+    u32 room = EXTMEM_SIZE - 1;  // and the terminator
+    u32 got = fread(text, 1, size < room ? size : room, f);
+    text[got] = 0;
+    fclose(f);
+    KT_EEPROM_Config(text, got == size);
+}
+
 void KT_EEPROM_Init(void) {
     eepromData.validMarker = 0;
     KT_EEPROM_Load();
@@ -129,8 +148,7 @@ void KT_EEPROM_Init(void) {
     else if (eepromData.mainPort == 0xFF)
         eepromData.mainPort = 0;
     settingsSettled = 1;
-    // The configuration file "config.ini" from the SD card comes in here through
-    // KT_EEPROM_Config once the card's file system is part of the firmware.
+    readConfigFile();
 }
 
 // ---------------------------------------------------------------------------------------

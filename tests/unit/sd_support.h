@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -55,8 +56,12 @@ inline int sh(const std::string &cmd, std::string *out = nullptr) {
 }
 
 inline std::vector<uint8_t> readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    std::vector<uint8_t> data(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char *>(data.data()), std::streamsize(data.size()));
+    return data;
 }
 
 inline void writeFile(const std::string &path, const std::vector<uint8_t> &data) {
@@ -77,7 +82,7 @@ inline std::vector<uint8_t> pattern(size_t n, uint32_t seed) {
 
 // A card image holding one FAT volume made by mkfs.fat: `fat` 12, 16 or 32; with
 // `partitioned` the volume is the first partition (from block 2048) of a partition table
-// written by sfdisk. Returns the mtools image spec ("file" or "file@@offset").
+// written by sfdisk. Returns the mtools image name ("file" or "file@@offset").
 inline std::string makeVolume(const std::string &image, int mib, int fat, bool partitioned,
                               const std::string &extra = "") {
     std::string cmd = "truncate -s " + std::to_string(mib) + "M " + image;
@@ -94,11 +99,11 @@ inline std::string makeVolume(const std::string &image, int mib, int fat, bool p
 }
 
 // fsck.fat -n on the volume of an image (the partition copied out first when there is one).
-inline int fsck(const std::string &spec, std::string *out) {
-    size_t at = spec.find("@@");
-    if (at == std::string::npos) return sh("fsck.fat -n " + spec, out);
-    std::string image = spec.substr(0, at), part = image + ".part";
-    std::string off = spec.substr(at + 2);
+inline int fsck(const std::string &vol, std::string *out) {
+    size_t at = vol.find("@@");
+    if (at == std::string::npos) return sh("fsck.fat -n " + vol, out);
+    std::string image = vol.substr(0, at), part = image + ".part";
+    std::string off = vol.substr(at + 2);
     sh("dd if=" + image + " of=" + part + " bs=512 skip=" + std::to_string(std::stoull(off) / 512) +
        " status=none");
     int rc = sh("fsck.fat -n " + part, out);
@@ -118,13 +123,13 @@ inline bool &boardDone() {
 }
 
 inline int boardMain() {
+    std::memset(&eepromData, 0, sizeof eepromData);  // RAM as after power-on
     interrupt_init();
-    KT_TimerInit();  // before the settings: EEPROM accesses wait on the tick
-    KT_EEPROM_Load();
+    KT_TimerInit();
     KT_COM_Init0();
-    KT_COM_Init1();
     SDCardSlotInit(0);
     boardBody()();
+    txWait0();
     boardDone() = true;
     for (;;) boardIdle();
 }
@@ -140,6 +145,7 @@ inline void onBoard(const std::string &image, std::function<void()> fn) {
     sim::runFor(3600 * sim::kSec, [] { return boardDone(); });
     EXPECT_TRUE(boardDone()) << "the firmware code did not finish: " << sim::haltReason();
     sim::powerOff();
+    sim::sdcard::useImage("");  // later tests find the card of their own state folder
 }
 
 // Everything port 0's host received, as text, emptying the queue.
