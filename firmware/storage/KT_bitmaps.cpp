@@ -84,10 +84,11 @@ static void copyPixels(const Pixels *px, long long x, long long y, int sx0, int 
     if (x < 0 && (long long)sx0 - x > c0) c0 = (long long)sx0 - x;
     if ((long long)sx0 + SCREEN_W - x < c1) c1 = (long long)sx0 + SCREEN_W - x;
     if (c0 >= c1) return;
-    for (int sy = sy0; sy < sy1; ++sy) {
+    long long r0 = sy0, r1 = sy1;  // rows that land on the screen
+    if (y < 0 && (long long)sy0 - y > r0) r0 = (long long)sy0 - y;
+    if ((long long)sy0 + SCREEN_H - y < r1) r1 = (long long)sy0 + SCREEN_H - y;
+    for (long long sy = r0; sy < r1; ++sy) {
         long long dy = y + (sy - sy0);
-        if (dy < 0) continue;
-        if (dy >= SCREEN_H) break;
         const u8 *row = px->data + 2u * ((u32)sy * px->stride);
         long long base = dy * SCREEN_W + x - sx0;
         for (long long sx = c0; sx < c1; ++sx) {
@@ -156,15 +157,26 @@ int KT_DrawBitmapTrClipAbs(const ExtMemDirEntry *e, int x, int y, int x0, int y0
 // ---------------------------------------------------------------------------------------
 // Through the graphics library.
 
-int KT_DrawCompressedBitmap(const ExtBitmap *rec, int x, int y) {
+// The stream is read no further than `avail` bytes (and never past the staging buffer).
+static int drawCompressed(const ExtBitmap *rec, int x, int y, u32 avail) {
     if (!rec) return 0;
     u32 data = extRd32(&rec->data);
-    u32 avail = KT_ExtMem_BytesFrom(data);  // the decoder stops where the buffer ends
+    u32 inBuffer = KT_ExtMem_BytesFrom(data);
+    if (avail > inBuffer) avail = inBuffer;
     if (avail == 0) return 0;
     int w = extRd16(&rec->width), h = extRd16(&rec->height);
     if (w == 0 || h == 0) return 1;
     GUI_BitmapMethodsRLEM16.pfDraw(x, y, w, h, 2 * w, (const u8 *)sdramPtr(data), avail, 0, 1, 1);
     return 1;
+}
+
+int KT_DrawCompressedBitmap(const ExtBitmap *rec, int x, int y) { return drawCompressed(rec, x, y, 0xFFFFFFFFu); }
+
+// A stream that lies inside its record ends with the record.
+static u32 streamBytes(const ExtMemDirEntry *e, const ExtBitmap *rec) {
+    u32 data = extRd32(&rec->data), start = e->record;
+    if (data >= start && data - start <= e->size) return e->size - (data - start);
+    return 0xFFFFFFFFu;
 }
 
 static int drawPlain(const ExtMemDirEntry *e, int x, int y) {
@@ -198,8 +210,10 @@ static int drawPlain(const ExtMemDirEntry *e, int x, int y) {
 int KT_DrawBitmap(const ExtMemDirEntry *e, int x, int y) {
     if (!e) return 0;
     switch (e->type) {
-        case EXTMEM_RLE:
-            return KT_DrawCompressedBitmap(recordOf(e), x, y);
+        case EXTMEM_RLE: {
+            const ExtBitmap *r = recordOf(e);
+            return r ? drawCompressed(r, x, y, streamBytes(e, r)) : 0;
+        }
         case EXTMEM_BITMAP_TR: {
             const ExtBitmap *r = recordOf(e);
             return r ? KT_DrawBitmapTr(e, x, y, (u16)extRd32(&r->extra)) : 0;
