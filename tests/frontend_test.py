@@ -9,6 +9,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import termios
 import tty
 
 SIM = sys.argv[1]
@@ -48,7 +49,7 @@ def check_pty():
     try:
         path = announced(proc, rb"port 0 on (/dev/pts/\d+)")
         fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
-        tty.setraw(fd)
+        tty.setraw(fd, termios.TCSANOW)  # keep what the module already sent
 
         def read(t):
             r, _, _ = select.select([fd], [], [], max(t, 0))

@@ -4,8 +4,10 @@
 #include <string.h>
 
 #include "../comm/Rtosinit.h"
+#include "../command/cmd_draw.h"
 #include "../command/parse_command.h"
 #include "../devices/KT_led.h"
+#include "../storage/KT_fonts.h"
 #include "../devices/KT_timer.h"
 #include "../devices/miscdrivers.h"
 #include "../storage/KT_eeprom.h"
@@ -19,6 +21,7 @@ char myBuf[MYBUF_SIZE];
 u8 splashShown;
 u8 macroNotify;
 volatile u32 userLedState;
+int text_border;
 
 #define LINE_MAX 129  // a line with its CR, as rxString copies it
 
@@ -146,23 +149,147 @@ void GUIDEMO_pass(void) {
     sendReply(reply);
 }
 
-// The stored splash bitmap at the origin, unless the loader already showed one. Returns 1 when
-// the splash took the place of the banner.
-static int showSplash(int escapeSeen) {
-    if (eepromData.splashFlag != FLAG_ON || escapeSeen || splashShown) return splashShown;
-    const ExtMemDirEntry *e = KT_GetExtBitmap(eepromData.splashBitmap);
-    if (e && KT_DrawBitmap(e, Origin_X, Origin_Y)) splashShown = 1;
-    // Without a usable bitmap the text "(invalid splash bitmap)" belongs at (Origin_X,
-    // Origin_Y + 10); it is drawn once the start screen has its fonts.
+// ---------------------------------------------------------------------------------------
+// Drawing helpers of the command interpreter.
+
+void GUIDEMO_Clear(int bitmap) {
+    // Hot spots, charts, level bars and sliders are cleared here as each of them exists.
+    Origin_X = 0;
+    Origin_Y = 0;
+    if (bitmap == 0) {
+        GUI_Clear();
+    } else if (bitmap > 0) {
+        const ExtMemDirEntry *e = KT_GetExtBitmap(bitmap);  // a missing bitmap leaves the screen
+        if (e) KT_DrawBitmap(e, 0, 0);
+    }
+    GUI_GotoXY(0, 0);
+    GUIDEMO_SetTextBorder(0);
+}
+
+int GUIDEMO_SetFont(const char *name) {
+    const FONT_ENTRY *e = KT_FindFont(name);
+    if (!e || !KT_SetFont(e, &CmdFont)) return 0;
+    currFontPtr = e;
     return 1;
 }
 
-void GUIDEMO_main(void) {
+void GUIDEMO_SetTextBorder(int x) {
+    text_border = x;
+    GUI_SetLBorder(x);
+}
+
+int GUIDEMO_GetTextBorder(void) { return text_border; }
+
+// The closed polygon of the four corners, edge by edge in int coordinates.
+static void drawOutline(int x0, int y0, int x1, int y1) {
+    GUI_DrawLine(x0, y0, x1, y0);
+    GUI_DrawLine(x1, y0, x1, y1);
+    GUI_DrawLine(x1, y1, x0, y1);
+    GUI_DrawLine(x0, y1, x0, y0);
+}
+
+int GUIDEMO_DrawRect(int style, int x0, int y0, int x1, int y1) {
+    switch (style) {
+        case 0:
+            drawOutline(x0, y0, x1, y1);
+            return 1;
+        case 1:
+            GUI_FillRect(x0, y0, x1, y1);
+            return 1;
+        case 2: {
+            // Every second pixel; the loops are bounded by the clip rectangle so that a huge
+            // rectangle far off screen costs nothing.
+            GUI_RECT c = GUI_GetClipRect();
+            int xa = x0, xb = x1 < c.x1 + 1 ? x1 : c.x1 + 1;
+            if (xa < c.x0 - 1) xa = x0 + ((c.x0 - 1 - x0) & ~1);
+            for (int x = xa; x < xb; x += 2) {
+                GUI_DrawPixel(x, y0);
+                GUI_DrawPixel(x, y1);
+            }
+            int ya = y0, yb = y1 < c.y1 + 1 ? y1 : c.y1 + 1;
+            if (ya < c.y0 - 1) ya = y0 + ((c.y0 - 1 - y0) & ~1);
+            for (int y = ya; y < yb; y += 2) {
+                GUI_DrawPixel(x0, y);
+                GUI_DrawPixel(x1, y);
+            }
+            return 1;
+        }
+        case 3: {
+            int pen = GUI_SetPenSize(1);
+            drawOutline(x0, y0, x1, y1);
+            GUI_SetPenSize(pen);
+            return 1;
+        }
+        default:
+            return 0;
+    }
+}
+
+void KT_Copy_Version(char *buf) {
+    sprintf(buf, "VMOD5 V%d.%d.%d VGA \"%s\"", 1, 2, 0, "NEC_K2766_FUJ");
+}
+
+// ---------------------------------------------------------------------------------------
+// Start screen.
+
+static void drawBanner(void) {
+    char line[80];
+    GUI_SetTextAlign(GUI_TA_LEFT | GUI_TA_TOP);
+    GUI_GotoXY(Origin_X, Origin_Y);
+    GUIDEMO_SetTextBorder(Origin_X);
+    GUIDEMO_SetFont("16");
+    line[0] = line[1] = ' ';
+    KT_Copy_Version(line + 2);
+    GUI_DispStringAt(line, Origin_X, Origin_Y + 10);
+    GUI_DispNextLine();
+    GUI_DispString("  (c) vmod developers");
+    GUI_DispNextLine();
+    GUI_DispString("  Virtual and real vmod display modules");
+    GUI_DispNextLine();
+    u32 rate = baudrate0;
+    snprintf(line, sizeof line, "  Baud rate = %d,%03d", (int)(rate / 1000), (int)(rate % 1000));
+    GUI_DispString(line);
+    if (eepromData.rs485Mode == MODE_ON) {
+        GUI_DispNextLine();
+        u8 sof = eepromData.rs485Sof;
+        snprintf(line, sizeof line, "  RS485 Mode SOF 0x%02X (%c) ADR %02X", sof, sof,
+                 eepromData.rs485Addr);
+        GUI_DispString(line);
+    }
+    GUI_DispNextLine();
+}
+
+// The first page: colours, font and modes of the start, then the splash notice or the banner.
+static void startScreen(void) {
     KT_Reset_LUT();
+    GUI_SetColor(color_map[0]);
+    GUI_SetBkColor(color_map[1]);
+    GUIDEMO_Clear(splashShown ? -1 : 0);
+    GUIDEMO_SetFont("16");
+    GUI_SetTextMode(GUI_TM_NORMAL);
+    GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
-    showSplash(checkEscape());
+    // The power-on macro and the demo macro join here with macros; without them no macro runs.
+    bool escapeSeen = checkEscape() != 0;
+    bool demoRan = false;
+    if (eepromData.splashFlag == FLAG_ON && !escapeSeen && !splashShown) {
+        const ExtMemDirEntry *e = KT_GetExtBitmap(eepromData.splashBitmap);
+        if (e && KT_DrawBitmap(e, Origin_X, Origin_Y))
+            splashShown = 1;
+        else
+            GUI_DispStringAt("(invalid splash bitmap)", Origin_X, Origin_Y + 10);
+    } else if (eepromData.ponmacFlag != FLAG_ON && !demoRan) {
+        drawBanner();
+    }
+}
+
+void GUIDEMO_main(void) {
+    startScreen();
     if (eepromData.rs485Mode != MODE_ON) txString(REPLY_OK);
     if (eepromData.demomacIndex == 0xFF) eepromData.demomacIndex = 1;
+    // The start state is what "sr" brings back: at the host level and in the first macro level.
+    SaveState(&GDIState[0]);
+    SaveState(&GDIState[GDI_HOST_RECORD]);
     for (;;) {
         GUIDEMO_pass();
         boardIdle();

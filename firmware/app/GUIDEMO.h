@@ -11,7 +11,22 @@ extern u8 splashShown;
 extern u8 macroNotify;
 extern volatile u32 userLedState;
 
+extern int text_border;  // x where a new text line starts (GUIDEMO_SetTextBorder)
+
 void GUIDEMO_main(void);
+// Resets the screen model for a new page: widgets and hot spots cleared, origin to (0, 0);
+// bitmap -1 keeps the screen, 0 clears it to the background colour, n draws external bitmap
+// n at (0, 0) when it exists. Then the cursor goes to (0, 0) and the text border to 0.
+void GUIDEMO_Clear(int bitmap);
+// Makes the font of that name current (and the current entry); 1, or 0 when there is none.
+int GUIDEMO_SetFont(const char *name);
+void GUIDEMO_SetTextBorder(int x);
+int GUIDEMO_GetTextBorder(void);
+// Rectangle: 0 outline with the pen, 1 filled, 2 dotted outline, 3 outline with pen size 1.
+// 1, or 0 for another style (nothing drawn).
+int GUIDEMO_DrawRect(int style, int x0, int y0, int x1, int y1);
+// The version banner, e.g. VMOD5 V1.2.0 VGA "NEC_K2766_FUJ"; buf holds at least 40 bytes.
+void KT_Copy_Version(char *buf);
 // One pass of the main loop (exposed for tests and fuzzing).
 void GUIDEMO_pass(void);
 

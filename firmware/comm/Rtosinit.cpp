@@ -321,27 +321,28 @@ static void enableUartIrqs(void) {
     interrupt_enable(IRQ_UART1_TX, 0);
 }
 
-void makeUart0Main(void) {
+// Installs the command handlers on physical port `mainPort` and the aux handlers on the
+// other, with the four UART interrupts disabled meanwhile. Rings stay as they are.
+static void assignRoles(int mainPort) {
+    static const isr_t rxMainIsr[2] = {KT_ISR_rx0_main, KT_ISR_rx1_main};
+    static const isr_t txMainIsr[2] = {KT_ISR_tx0_main, KT_ISR_tx1_main};
+    static const isr_t rxAuxIsr[2] = {KT_ISR_rx0_aux, KT_ISR_rx1_aux};
+    static const isr_t txAuxIsr[2] = {KT_ISR_tx0_aux, KT_ISR_tx1_aux};
+    static const int rxIrq[2] = {IRQ_UART0_RX, IRQ_UART1_RX};
+    static const int txIrq[2] = {IRQ_UART0_TX, IRQ_UART1_TX};
+    int auxPort = 1 - mainPort;
     disableUartIrqs();
     prevMain = mainIsUart0 ? 0 : 1;
-    mainIsUart0 = 1;
-    interrupt_set_isr(IRQ_UART0_RX, KT_ISR_rx0_main);
-    interrupt_set_isr(IRQ_UART0_TX, KT_ISR_tx0_main);
-    interrupt_set_isr(IRQ_UART1_RX, KT_ISR_rx1_aux);
-    interrupt_set_isr(IRQ_UART1_TX, KT_ISR_tx1_aux);
+    mainIsUart0 = mainPort == 0;
+    interrupt_set_isr(rxIrq[mainPort], rxMainIsr[mainPort]);
+    interrupt_set_isr(txIrq[mainPort], txMainIsr[mainPort]);
+    interrupt_set_isr(rxIrq[auxPort], rxAuxIsr[auxPort]);
+    interrupt_set_isr(txIrq[auxPort], txAuxIsr[auxPort]);
     enableUartIrqs();
 }
 
-void makeUart1Main(void) {
-    disableUartIrqs();
-    prevMain = mainIsUart0 ? 0 : 1;
-    mainIsUart0 = 0;
-    interrupt_set_isr(IRQ_UART1_RX, KT_ISR_rx1_main);
-    interrupt_set_isr(IRQ_UART1_TX, KT_ISR_tx1_main);
-    interrupt_set_isr(IRQ_UART0_RX, KT_ISR_rx0_aux);
-    interrupt_set_isr(IRQ_UART0_TX, KT_ISR_tx0_aux);
-    enableUartIrqs();
-}
+void makeUart0Main(void) { assignRoles(0); }
+void makeUart1Main(void) { assignRoles(1); }
 
 void KT_COM_Init0(void) {
     txBusy = 0;

@@ -10,6 +10,7 @@
 #include "../storage/KT_bitmaps.h"
 #include "../storage/KT_eeprom.h"
 #include "../storage/KT_extmem.h"
+#include "../storage/KT_fonts.h"
 #include "parse_command.h"
 
 int cmdEepromRead(char *line) { return 0; }
@@ -17,8 +18,24 @@ int cmdEepromWrite(char *line) { return 0; }
 int cmdEepromDump(char *line) { return 0; }
 int cmdEepromClear(char *line) { return 0; }
 int cmdEepromSave(char *line) { return 0; }
-int cmdFontReport(char *line) { return 0; }
-int cmdFontList(char *line) { return 0; }
+int cmdFontReport(char *line) {
+    snprintf(out_buffer, sizeof out_buffer, "%s\r", KT_GetCurrentFontName());
+    txString(out_buffer);
+    return CMD_DONE;
+}
+
+// The built-in names up to "dummy" (the rest are compatibility names), then the user fonts.
+int cmdFontList(char *line) {
+    for (const FONT_ENTRY *e = fontTable; e->name && strcmp(e->name, "dummy") != 0; ++e) {
+        snprintf(out_buffer, sizeof out_buffer, "%s\r", e->name);
+        txString(out_buffer);
+    }
+    for (int i = 0; i < KT_Fonts_UserCount(); ++i) {
+        snprintf(out_buffer, sizeof out_buffer, "%s\r", KT_Fonts_User(i)->name);
+        txString(out_buffer);
+    }
+    return CMD_DONE;
+}
 int cmdMfgReset(char *line) { return 0; }
 
 // ---------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // settings words, and the lines the interpreter accepts without effect.
 #include "handlers.h"
 
+#include "../app/GUIDEMO.h"
 #include "../comm/Rtosinit.h"
 #include "parse_command.h"
 
@@ -27,7 +28,12 @@ int cmdOut(char *line) { return 0; }
 int cmdAuxOut(char *line) { return 0; }
 int cmdAuxIO(char *line) { return 0; }
 int cmdWait(char *line) { return 0; }
-int cmdVersion(char *line) { return 0; }
+int cmdVersion(char *line) {
+    KT_Copy_Version(out_buffer);
+    txString(out_buffer);
+    txString("\r");
+    return CMD_DONE;
+}
 int cmdBinaryReports(char *line) { return 0; }
 int cmdReset(char *line) { return 0; }
 int cmdPrevCons(char *line) { return 0; }

@@ -29,9 +29,7 @@ int GUI_Init(void) {
     c.PenSize = 1;
     c.PenShape = GUI_PS_ROUND;
     c.LineStyle = GUI_LS_SOLID;
-    // The default font (Arial 10) comes with the font module; until a font is set text calls
-    // find no font and draw nothing.
-    c.pAFont = 0;
+    c.pAFont = &GUI_FontArial10;
     c.TextMode = GUI_TM_NORMAL;
     c.TextAlign = GUI_TA_LEFT | GUI_TA_TOP;
     c.pUC = &GUI_UC_None;

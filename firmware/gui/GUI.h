@@ -81,7 +81,12 @@ struct GUI_FONT {
     u8 YDist;        // line spacing
     u8 XMag;         // horizontal magnification (1 for the built-in fonts)
     u8 YMag;         // vertical magnification
-    const void *p;   // the font type's own data (ranges, glyphs)
+    const void *p;   // the font type's own data (ranges, glyphs; the block of a SIF font)
+    u8 Baseline;     // rows from the cell top to the baseline
+    u8 LHeight;      // height of the lower-case letters
+    u8 CHeight;      // height of the capitals
+    u32 NumBytes;    // size of the block p points to when it came from outside (SIF); 0 for
+                     // compiled-in data, which is complete by construction
 };
 
 // ---- character encoding --------------------------------------------------------------------
@@ -168,5 +173,6 @@ void GUI_X_Log(const char *s);
 #include "GUI_Polygon.h"
 #include "GUI_Bitmap.h"
 #include "GUI_BMP.h"
+#include "GUI_Font.h"
 
 #endif

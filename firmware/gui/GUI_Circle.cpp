@@ -33,6 +33,11 @@ static bool rowVisible(long long y) {
 void GUI_DrawCircle(int x0, int y0, int r) {
     if (r < 0) return;
     r = clampRadius(r);
+    if (r == 0) {
+        // The stepping below would step off radius 0 to a 3 x 3 block; a point it is.
+        LCD_DrawPixel(x0, y0);
+        return;
+    }
     long long r0 = r, rr = r;
     long long n = 707 * r0 / 1000;
     long long limit = r0 * r0 + r0 / 2;
@@ -161,7 +166,9 @@ static void arcPiece(int x0, int y0, float rIn, float rOut, int q, int s, int e)
         if (rIn > 0 && i2 > 0) lo = largestBelow(i2) + 1;
         // Cut by the rays at the piece's two angles. Even quadrants measure the angle from the
         // x axis (|x| between v cot e and v cot s), odd ones from the y axis (v tan s .. v tan e).
-        const double eps = 1e-9;
+        // A pixel exactly on a ray belongs to the piece; the tolerance absorbs the rounding
+        // of the single-precision angle (cos 90 degrees is not quite 0).
+        const double eps = 1e-4;
         double fv = (double)v;
         if (q % 2 == 0) {
             if (se > eps) {

@@ -1,0 +1,4 @@
+// Macros: stored command sequences run by number.
+#include "KT_macros.h"
+
+u8 macroDepth;

@@ -1,0 +1,141 @@
+// LCD controller start-up: timing defaults, the register values, the frame period, the colour
+// table; and the simulated controller's frame clock.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "board.h"
+#include "devices/MAC_panelTiming.h"
+#include "devices/lcd_driver.h"
+#include "lcd.h"
+#include "memmap.h"
+#include "sim.h"
+#include "storage/KT_eeprom.h"
+
+namespace {
+
+void blankTiming() {
+    eepromData.hfp = eepromData.hpw = eepromData.hbp = 0xFF;
+    eepromData.vfp = eepromData.vpw = eepromData.vbp = 0xFF;
+}
+
+}  // namespace
+
+TEST(LcdDriver, BuiltInTimingFillsUnsetFieldsAndGives21Ms) {
+    sim::mapSdram();
+    blankTiming();
+    eepromData.LCDshiftclock = 0;
+    eepromData.pwmIsEnable = 0;
+    EXPECT_EQ(InitLCD(640, 480, 16), 1);
+    EXPECT_EQ(eepromData.hfp, 32);
+    EXPECT_EQ(eepromData.hpw, 2);
+    EXPECT_EQ(eepromData.hbp, 32);
+    EXPECT_EQ(eepromData.vfp, 8);
+    EXPECT_EQ(eepromData.vpw, 2);
+    EXPECT_EQ(eepromData.vbp, 20);
+    EXPECT_EQ(msPerFrame, 21u);
+    EXPECT_EQ(LCD_WIDTH, 640);
+    EXPECT_EQ(LCD_HEIGHT, 480);
+    EXPECT_EQ(LCD_PIXELS, 307200u);
+    EXPECT_EQ(IMAGE_BPP, 16);
+    EXPECT_EQ(vram, sdramPtr(VRAM_ADDR));
+
+    const sim::lcd::Registers &r = sim::lcd::registers();
+    EXPECT_EQ(r.start, VRAM_ADDR);
+    EXPECT_EQ(r.width16, 40u);
+    EXPECT_EQ(r.height, 480u);
+    EXPECT_EQ(r.pageWidth, 320u);
+    EXPECT_EQ(r.panelConfig, 0xF8E80081u & ~(1u << 21));  // shift clock normal: bit 21 clear
+    EXPECT_EQ(r.hpulse, 1u);
+    EXPECT_EQ(r.hwait1, 31u);
+    EXPECT_EQ(r.hwait2, 63u);
+    EXPECT_EQ(r.vpulse, 1u);
+    EXPECT_EQ(r.vwait1, 7u);
+    EXPECT_EQ(r.vwait2, 27u);
+    EXPECT_EQ(r.panelConfig2, 0x04100073u);
+    EXPECT_EQ(r.contrast, 0x00A00300u);
+    EXPECT_EQ(r.dmaControl, 0x00030009u);
+    EXPECT_EQ(r.refreshMode, 2u);
+    EXPECT_TRUE(r.keepAlive);
+    EXPECT_TRUE(sim::lcd::scanning());
+    // 706 x 510 pixel clocks at 16.384 MHz.
+    EXPECT_EQ(sim::lcd::framePeriod(), 706ull * 510 * sim::kSec / 16384000);
+    EXPECT_EQ(sim::lcd::frame(), static_cast<const uint16_t *>(sdramPtr(VRAM_ADDR)));
+}
+
+TEST(LcdDriver, SettingsChooseShiftClockPwmAndTiming) {
+    sim::mapSdram();
+    blankTiming();
+    eepromData.LCDshiftclock = 1;
+    eepromData.pwmIsEnable = 1;
+    eepromData.hfp = 100;  // H = 100 + 2 + 32 + 640 = 774
+    eepromData.vbp = 60;   // V = 8 + 60 + 480 + 2 = 550
+    InitLCD(640, 480, 16);
+    EXPECT_EQ(eepromData.hfp, 100);
+    EXPECT_EQ(eepromData.vbp, 60);
+    EXPECT_EQ(msPerFrame, 774u * 550 / 16384);
+    const sim::lcd::Registers &r = sim::lcd::registers();
+    EXPECT_EQ(r.panelConfig, 0xF8E80081u);
+    EXPECT_EQ(r.contrast, 0x00A00100u);
+    EXPECT_EQ(r.hwait1, 99u);
+    EXPECT_EQ(r.hwait2, 100u + 32 + 2 - 3);
+    EXPECT_EQ(r.vwait2, 8u + 60 + 2 - 3);
+    // Zero fields would wrap the registers; they stop at zero.
+    eepromData.hpw = 0;
+    eepromData.hfp = 0;
+    eepromData.hbp = 0;
+    panelTimingProgram();
+    EXPECT_EQ(r.hpulse, 0u);
+    EXPECT_EQ(r.hwait1, 0u);
+    EXPECT_EQ(r.hwait2, 0u);
+    blankTiming();
+}
+
+TEST(LcdDriver, ColourTableHoldsTheTopFourBitsOfEachChannel) {
+    KT_Reset_LUT();
+    const sim::lcd::Registers &r = sim::lcd::registers();
+    EXPECT_EQ(r.lut[0], 0x000);
+    EXPECT_EQ(r.lut[0x1F], 0x00F);  // index 0x1F: full blue
+    // Index 0xFF: green 7 of 63 -> 28 -> 1, blue 31 -> 255 -> 15.
+    EXPECT_EQ(r.lut[0xFF], 0x01F);
+    EXPECT_EQ(r.lut[0x20], 0x000);  // green 1 of 63 -> 4 -> 0
+    EXPECT_EQ(lutEntry(0xF800), 0xF00);
+    EXPECT_EQ(lutEntry(0xFFFF), 0xFFF);
+}
+
+TEST(LcdDriver, FrameStatusIsRaisedEachFrameAndClearedByReading) {
+    sim::mapSdram();
+    blankTiming();
+    InitLCD(640, 480, 16);
+    board_lcd_frame_status();
+    uint64_t frames = sim::lcd::frameCount();
+    sim::Time period = sim::lcd::framePeriod();
+    sim::runFor(period / 2);
+    int seen = board_lcd_frame_status();
+    sim::runFor(period);
+    EXPECT_EQ(seen + board_lcd_frame_status(), 1);  // exactly one frame began in 1.5 periods
+    EXPECT_EQ(board_lcd_frame_status(), 0);          // and reading cleared it
+    sim::runFor(10 * period);
+    EXPECT_EQ(sim::lcd::frameCount() - frames, 11u);
+    // Stopping the controller stops the frames.
+    board_lcd_set_refresh_mode(0);
+    board_lcd_frame_status();
+    sim::runFor(3 * period);
+    EXPECT_EQ(board_lcd_frame_status(), 0);
+    EXPECT_EQ(sim::lcd::frame(), nullptr);  // a dark panel
+    board_lcd_set_refresh_mode(2);
+}
+
+TEST(LcdDriver, FrameOutsideSdramIsDark) {
+    sim::mapSdram();
+    board_lcd_set_refresh_mode(2);
+    board_lcd_set_start(0x0BFFFF00u);  // the frame would run past the end of SDRAM
+    EXPECT_EQ(sim::lcd::frame(), nullptr);
+    std::vector<uint16_t> out(640 * 480, 0xFFFF);
+    sim::lcd::copyFrame(out.data());
+    EXPECT_EQ(out[12345], 0);
+    board_lcd_set_start(VRAM_ADDR);
+    static_cast<uint16_t *>(sdramPtr(VRAM_ADDR))[640 * 2 + 3] = 0xABCD;
+    sim::lcd::copyFrame(out.data());
+    EXPECT_EQ(out[640 * 2 + 3], 0xABCD);
+}

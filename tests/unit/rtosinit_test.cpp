@@ -1,0 +1,140 @@
+// The serial link's output rules, run inside the firmware on the simulated board: the
+// 128-character cut, RS-485 framing and held-back notifications, binary reports, and the
+// aux ring.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "board.h"
+#include "comm/Rtosinit.h"
+#include "devices/KT_timer.h"
+#include "devices/interrupt.h"
+#include "sim.h"
+#include "storage/KT_eeprom.h"
+#include "uart.h"
+
+namespace {
+
+std::function<void()> body;
+bool bodyDone;
+
+int harnessMain() {
+    interrupt_init();
+    KT_TimerInit();
+    KT_COM_Init0();
+    KT_COM_Init1();
+    Init_485mode();
+    body();
+    bodyDone = true;
+    for (;;) boardIdle();
+}
+
+// Runs `fn` inside the firmware with the settings prepared by `setup`; returns what the
+// host received on `port`.
+std::string runInFirmware(const std::function<void()> &fn, int port = 0) {
+    body = fn;
+    bodyDone = false;
+    sim::mapSdram();
+    sim::setFirmwareLoader([] { return sim::FirmwareEntry{harnessMain, irq_handler}; }, [] {});
+    for (int p = 0; p < 2; ++p) sim::uart::hostReceived(p).clear();
+    sim::powerOn();
+    sim::runFor(2 * sim::kSec, [] { return bodyDone; });
+    sim::runFor(50 * sim::kMs);
+    EXPECT_TRUE(bodyDone);
+    std::string got;
+    for (auto &b : sim::uart::hostReceived(port)) got += char(b.c);
+    sim::powerOff();
+    return got;
+}
+
+void plainSettings() {
+    memset(&eepromData, 0xFF, sizeof eepromData);
+}
+
+void rs485Settings() {
+    memset(&eepromData, 0xFF, sizeof eepromData);
+    eepromData.rs485Mode = 'Z';
+    eepromData.rs485Sof = '$';
+    eepromData.rs485Addr = 0x12;
+}
+
+}  // namespace
+
+TEST(TxString, SendsAtMost128Characters) {
+    plainSettings();
+    std::string long200(200, 'q');
+    std::string got = runInFirmware([&] { txString(long200.c_str()); });
+    EXPECT_EQ(got, std::string(128, 'q'));
+}
+
+TEST(TxString, Rs485PrefixAndHeldBackNotifications) {
+    rs485Settings();
+    std::string got = runInFirmware(
+        [] {
+            txNotify("x3\r");
+            txNotify("r3\r");
+            // Held back: nothing is on the wire yet.
+            KT_Delay(20);
+            if (!sim::uart::hostReceived(1).empty()) txString("LEAKED");
+            txString(">\r");
+        },
+        1);
+    EXPECT_EQ(got, "$FFx3\r$FFr3\r$FF>\r");
+}
+
+TEST(TxNotify, DropsANotificationThatNoLongerFits) {
+    rs485Settings();
+    std::string got = runInFirmware(
+        [] {
+            // 120 characters queued (prefix included), then 3 + 6 more would pass 128.
+            txNotify(std::string(117, 'n').c_str());
+            txNotify("abcde\r");
+            txSavedBuf();
+        },
+        1);
+    EXPECT_EQ(got, "$FF" + std::string(117, 'n'));
+}
+
+TEST(TxBinary, SendsExactlyTheBytesWithoutPrefix) {
+    rs485Settings();
+    std::string got = runInFirmware(
+        [] {
+            const u8 report[3] = {'S', 2, 0};
+            txBinary(report, 3);
+        },
+        1);
+    EXPECT_EQ(got, std::string("S\x02\x00", 3));
+}
+
+TEST(TxString, Port1DrivesTheBusUntilTheLastStopBit) {
+    rs485Settings();
+    int arrivedWhileDriven = 0;
+    bool lowAfter = false;
+    sim::uart::setHostSink(1, [&](uint8_t) { arrivedWhileDriven += sim::uart::rs485DriverOn(); });
+    std::string got = runInFirmware([&] {
+        txString("ABC");
+        lowAfter = board_gpio_read(1, 29) == 0;
+    }, 1);
+    sim::uart::setHostSink(1, nullptr);
+    EXPECT_EQ(got, "$FFABC");
+    EXPECT_EQ(arrivedWhileDriven, 6);  // the driver stayed on through every stop bit
+    EXPECT_TRUE(lowAfter);             // and was released once the transmitter finished
+}
+
+TEST(AuxRing, GetAuxRxTakesMaxMinusOne) {
+    plainSettings();
+    std::string taken;
+    s32 left = -1;
+    runInFirmware([&] {
+        sim::uart::hostSend(1, std::string(129, 'k'));
+        KT_Delay(50);
+        char buf[128];
+        getAuxRx(buf, 128);
+        taken = buf;
+        left = anyAuxRx();
+    });
+    EXPECT_EQ(taken, std::string(127, 'k'));
+    EXPECT_EQ(left, 2);
+}
