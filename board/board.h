@@ -94,6 +94,13 @@ void board_gpio_write(int port, int pin, int level);
 int board_gpio_read(int port, int pin);
 
 // ---------------------------------------------------------------------------------------
+// Reset control and program flash.
+
+// Writes the reset-control register; 0x109 resets the processor (the board restarts the
+// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
+void board_reset_control(uint32_t value);
+
+// ---------------------------------------------------------------------------------------
 // LCD controller: scans a 16-bit frame buffer in SDRAM out to the panel. The timing fields are
 // the controller's own encodings; the frame period is H x V pixel clocks at 16.384 MHz, with
 // H = width + hwait2 + 3 and V = height + vwait2 + 3.
@@ -119,23 +126,6 @@ int board_lcd_frame_status(void);
 void board_dma_keepalive_start(void);
 
 // ---------------------------------------------------------------------------------------
-// Reset control and program flash.
-
-// Writes the reset-control register; 0x109 resets the processor (the board restarts the
-// firmware from main, RAM as at power-on, media kept). Does not return when it resets.
-void board_reset_control(uint32_t value);
-
-// ---------------------------------------------------------------------------------------
-// ---------------------------------------------------------------------------------------
-// LCD controller. The frame buffer is scanned from SDRAM; timing, colour table, PWM control word and the
-// beginning-of-frame status.
-
-void board_lcd_set_contrast(uint32_t word);             // contrast / PWM output control word
-// Beginning-of-frame status: 1 when a frame has begun since the last call. Reading clears it,
-// so the 1 ms tick sees each frame start exactly once.
-int board_lcd_frame_status(void);
-
-// ---------------------------------------------------------------------------------------
 // I2C bus. One master controller; the settings EEPROM is its only device.
 // Byte level: every byte operation returns when its ninth clock is done (the controller's
 // transfer-complete flag).
@@ -156,6 +146,14 @@ void board_tone_off(void);             // timer output released, D 31 a plain ou
 
 // ---------------------------------------------------------------------------------------
 // Touch-screen controller. A synchronous serial port to the 12-bit touch controller and its active-low pen line.
+// One transfer: chip select low, bytes clocked out and in one at a time, chip select high.
+// A byte with its top bit set is a control byte that starts a conversion; the controller
+// answers each conversion with the next two bytes it clocks out (bits 11..5, then 4..0 << 3).
+
+void board_touch_init(void);              // port as byte-transfer master, chip select high, pen input
+void board_touch_select(int on);          // chip select: 1 drives it low (selected), 0 high
+uint8_t board_touch_transfer(uint8_t b);  // clocks b out and one byte in; busy-waits the 8 clocks
+int board_touch_pen_line(void);           // level of the active-low pen-interrupt line (0 = pen down)
 
 // ---------------------------------------------------------------------------------------
 // SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.

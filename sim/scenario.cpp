@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "screen.h"
 #include "sim.h"
 #include "uart.h"
 
@@ -78,6 +79,21 @@ bool parseNumber(const std::string &s, long long &v, long long lo = LLONG_MIN, l
     errno = 0;
     v = std::strtoll(s.c_str(), &end, 10);
     return errno == 0 && *end == 0 && v >= lo && v <= hi;
+}
+
+// Exactly `digits` hexadecimal digits.
+bool parseHex(const std::string &s, size_t digits, long long &v) {
+    if (s.size() != digits) return false;
+    for (char c : s)
+        if (!isxdigit((unsigned char)c)) return false;
+    v = std::strtoll(s.c_str(), nullptr, 16);
+    return true;
+}
+
+std::string hex(uint32_t v, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, unsigned(v));
+    return buf;
 }
 
 class Runner {
@@ -239,6 +255,35 @@ class Runner {
             std::string text;
             if (!unescape(arg, text)) return bad("bad escape");
             std::printf("%s\n", text.c_str());
+            return ok();
+        }
+        if (word == "pixel") {
+            std::istringstream in(arg);
+            std::string xs, ys, rgb, extra;
+            long long x = 0, y = 0;
+            if (!(in >> xs >> ys >> rgb) || (in >> extra) || !parseNumber(xs, x, 0, screen::kWidth - 1) ||
+                !parseNumber(ys, y, 0, screen::kHeight - 1) || !parseHex(rgb, 6, n))
+                return bad("pixel takes X (0..639), Y (0..479) and RRGGBB");
+            ensurePowered();
+            uint32_t got = screen::widen(screen::capture().at(int(x), int(y)));
+            if (got != uint32_t(n)) return failed("  the pixel is " + hex(got, 6));
+            return ok();
+        }
+        if (word == "crc") {
+            if (!parseHex(arg, 4, n)) return bad("crc takes four hexadecimal digits");
+            ensurePowered();
+            uint16_t got = screen::crc(screen::capture());
+            if (got != uint16_t(n)) return failed("  the frame's CRC is " + hex(got, 4));
+            return ok();
+        }
+        if (word == "screen" || word == "snapshot") {
+            if (arg.empty()) return bad(word + " takes a PNG file name");
+            std::string file = arg[0] == '/' ? arg : dir_ + "/" + arg;
+            ensurePowered();
+            screen::Frame f = screen::capture();
+            std::string err = word == "screen" ? screen::compareGolden(f, file, sim::updateGoldens())
+                                               : screen::writePng(f, file);
+            if (!err.empty()) return failed("  " + err);
             return ok();
         }
         if (word == "check") {

@@ -64,9 +64,9 @@ struct Eeprom : Device, i2c::Slave {
         log.clear();
     }
     void powerOff() override {
-        // The event queue is dropped with the power: a write cycle cut short is lost.
-        cycleRunning = false;
-        cycleEvent = 0;
+        // A write cycle under way completes: a processor reset does not reach the part, and
+        // the firmware never cuts its own power. (The event queue is dropped with the power.)
+        if (cycleRunning) finishCycle();
     }
 
     // --- bus ---

@@ -3,6 +3,7 @@
 #include "lcd.h"
 
 #include <cstring>
+#include <string>
 
 #include "board.h"
 
@@ -18,7 +19,10 @@ struct Lcd : Device {
     uint64_t frames = 0;
     EventId next = 0;
 
-    Lcd() { registerDevice(this); }
+    Lcd() {
+        registerDevice(this);
+        registerCheck("lcd", [this] { return std::string(enabled() ? "on" : "off"); });
+    }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
     void reset() {

@@ -6,14 +6,19 @@
 #include "../comm/Rtosinit.h"
 #include "../command/cmd_draw.h"
 #include "../command/parse_command.h"
+#include "../devices/KT_beep.h"
 #include "../devices/KT_led.h"
+#include "../devices/lcd_driver.h"
 #include "../storage/KT_fonts.h"
 #include "../devices/KT_timer.h"
+#include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
-#include "../storage/KT_eeprom.h"
-#include "../devices/lcd_driver.h"
 #include "../gui/GUI.h"
+#include "../macros/KT_macros.h"
+#include "../storage/KT_eeprom.h"
 #include "../storage/KT_bitmaps.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
 #include "board.h"
 #include "crc16.h"
 
@@ -92,7 +97,10 @@ static const char *takeLine(void) {
         KT_Delay(10);
         return REPLY_OK;
     }
-    if (userLedState == 0) Led(1);  // busy indication while the system owns the LED
+    // Busy light while the system owns the LED. Only a line that lit it puts it out, so
+    // that "led sys" leaves the host's last level showing.
+    bool busyLight = userLedState == 0;
+    if (busyLight) Led(1);
     if (rs485On() && isMacroRun(cmd)) {
         txString(REPLY_OK);
         stringSent = 1;
@@ -103,7 +111,7 @@ static const char *takeLine(void) {
     }
     killTrailingComment(cmd);
     int r = parse_command(cmd);
-    if (userLedState == 0) Led(0);
+    if (busyLight && userLedState == 0) Led(0);
     switch (r) {
         case 0: return REPLY_REJECTED;
         case 2: return REPLY_CORRUPT;
@@ -135,8 +143,39 @@ static void forwardAuxInput(void) {
     txNotify("\r");
 }
 
+// A macro a button scheduled runs here, between command lines, never inside another one.
+static void runScheduledMacro(void) {
+    int n = pendingMacro();
+    if (n == 0) return;
+    bool busyLight = userLedState == 0;  // as for a command line: only what lit it puts it out
+    if (busyLight) Led(1);
+    char note[16];
+    if (macroNotify == 1 || macroNotify == 3) {
+        if (binaryResponses) {
+            u8 b[2] = {'M', (u8)n};
+            txBinary(b, 2);
+        } else {
+            snprintf(note, sizeof note, "m%d\r", n);
+            txNotify(note);
+        }
+    }
+    processScheduledMacro();
+    if (macroNotify == 2 || macroNotify == 3) {
+        if (binaryResponses) {
+            u8 b[2] = {'E', (u8)n};
+            txBinary(b, 2);
+        } else {
+            snprintf(note, sizeof note, "e%d\r", n);
+            txNotify(note);
+        }
+    }
+    if (busyLight && userLedState == 0) Led(0);
+}
+
 void GUIDEMO_pass(void) {
+    handle_touch();
     forwardAuxInput();
+    runScheduledMacro();
     const char *reply;
     switch (isLineAvail()) {
         case LINE_NONE: return;
@@ -149,11 +188,30 @@ void GUIDEMO_pass(void) {
     sendReply(reply);
 }
 
+// A finger on the panel within 50 ms of power-on asks for a calibration (when autoCal allows),
+// the way out of a calibration too far off to reach the "tc" command's host.
+static void powerOnCalibration(void) {
+    if (eepromData.autoCal != FLAG_ON) return;
+    gpTimer = 50;
+    while (gpTimer && !GetPenState()) boardIdle();
+    if (!GetPenState()) return;
+    BeepImmediate(50);
+    KT_Delay(100);
+    BeepImmediate(50);
+    GUI_Clear();
+    GUI_DispStringAt("Touch on power-up detected...starting touch calibrate", Origin_X + 10, Origin_Y + 100);
+    GUI_DispStringAt("Release touch to begin calibration", Origin_X + 10, Origin_Y + 150);
+    KT_Delay(2000);
+    doCalibration();
+    GUIDEMO_Clear(0);
+}
+
 // ---------------------------------------------------------------------------------------
 // Drawing helpers of the command interpreter.
 
 void GUIDEMO_Clear(int bitmap) {
-    // Hot spots, charts, level bars and sliders are cleared here as each of them exists.
+    // Charts, level bars and sliders are cleared here as each of them exists.
+    KT_Touch_HotSpot_Clear();
     Origin_X = 0;
     Origin_Y = 0;
     if (bitmap == 0) {
@@ -268,7 +326,9 @@ static void startScreen(void) {
     GUIDEMO_SetFont("16");
     GUI_SetTextMode(GUI_TM_NORMAL);
     GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
+    KT_External_Inverter_On();
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
+    powerOnCalibration();
     // The power-on macro and the demo macro join here with macros; without them no macro runs.
     bool escapeSeen = checkEscape() != 0;
     bool demoRan = false;

@@ -11,12 +11,14 @@
 #include "../fs/sdcard.h"
 #include "../gui/GUI.h"
 #include "../storage/KT_extmem.h"
+#include "../touch/KT_touch.h"
 #include "board.h"
 
 // Board bring-up: the pins, the touch controller, the serial flash, the I2C bus and the SD
 // slot. Each driver joins here as it exists.
 void InitEverything(void) {
     InitGPIO();
+    InitTouch();
     InitSerialFlash();
     KT_ExtMem_SetGeometry(ReadSerialFlashID());
     InitI2C();
@@ -35,6 +37,7 @@ void KT_main(void) {
     }
     KT_led_init();
     KT_BeepInit();
+    KT_Touch_Init();
     GUI_Init();
     KT_Display_PowerUp();
     if (!KT_Load_ExtMem()) perr("!Error loading bitmaps from SD card or Data Flash.\r");

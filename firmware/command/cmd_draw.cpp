@@ -138,10 +138,9 @@ static int withOrigin(int v, s32 origin) {
 
 // The text cursor is 16-bit: far positions are held at its ends, off screen, instead of
 // wrapping round onto it.
-static int textCoord(int v, s32 origin) {
-    long long s = (long long)v + origin;
-    return s < -32768 ? -32768 : s > 32767 ? 32767 : (int)s;
-}
+static int clampS16(long long v) { return v < -32768 ? -32768 : v > 32767 ? 32767 : (int)v; }
+
+static int textCoord(int v, s32 origin) { return clampS16((long long)v + origin); }
 
 // Places the text at (x, y) relative to the origin, with the border there.
 static void gotoText(int x, int y) {
@@ -390,13 +389,15 @@ int cmdOrigin(char *line) {
         txString(out_buffer);
         return CMD_DONE;
     }
-    int relX = GUI_GetDispPosX() - Origin_X, relY = GUI_GetDispPosY() - Origin_Y;
-    int relB = GUIDEMO_GetTextBorder() - Origin_X;
+    // In 64 bits: the origin and the positions may be anywhere in their ranges.
+    long long relX = (long long)GUI_GetDispPosX() - Origin_X;
+    long long relY = (long long)GUI_GetDispPosY() - Origin_Y;
+    long long relB = (long long)GUIDEMO_GetTextBorder() - Origin_X;
     Origin_X = x;
     Origin_Y = y;
-    int cx = relX + x, cy = relY + y, bx = relB + x;
-    GUI_GotoXY(cx > x ? cx : x, cy > y ? cy : y);
-    GUIDEMO_SetTextBorder(bx > x ? bx : x);
+    long long cx = relX + x, cy = relY + y, bx = relB + x;
+    GUI_GotoXY(clampS16(cx > x ? cx : x), clampS16(cy > y ? cy : y));
+    GUIDEMO_SetTextBorder(clampS16(bx > x ? bx : x));
     return CMD_DONE;
 }
 

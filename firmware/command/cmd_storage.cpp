@@ -13,17 +13,19 @@
 #include "../storage/KT_fonts.h"
 #include "parse_command.h"
 
-int cmdEepromRead(char *line) { return 0; }
-int cmdEepromWrite(char *line) { return 0; }
-int cmdEepromDump(char *line) { return 0; }
-int cmdEepromClear(char *line) { return 0; }
-int cmdEepromSave(char *line) { return 0; }
+int cmdEepromRead(char *line) { return KT_EEPROM_ReadCommand(line); }
+int cmdEepromWrite(char *line) { return KT_EEPROM_WriteCommand(line); }
+int cmdEepromDump(char *line) {
+    KT_EEPROM_Dump();
+    return CMD_DONE;
+}
+int cmdEepromClear(char *line) { return KT_EEPROM_Clear(); }
+int cmdEepromSave(char *line) { return KT_EEPROM_Save(); }
 int cmdFontReport(char *line) {
     snprintf(out_buffer, sizeof out_buffer, "%s\r", KT_GetCurrentFontName());
     txString(out_buffer);
     return CMD_DONE;
 }
-
 // The built-in names up to "dummy" (the rest are compatibility names), then the user fonts.
 int cmdFontList(char *line) {
     for (const FONT_ENTRY *e = fontTable; e->name && strcmp(e->name, "dummy") != 0; ++e) {
@@ -36,7 +38,10 @@ int cmdFontList(char *line) {
     }
     return CMD_DONE;
 }
-int cmdMfgReset(char *line) { return 0; }
+int cmdMfgReset(char *line) {
+    KT_EEPROM_FactoryReset();
+    return CMD_NO_REPLY;
+}
 
 // ---------------------------------------------------------------------------------------
 // The external-memory image: listings, bitmaps, downloads.

@@ -4,23 +4,24 @@
 #include "interrupt.h"
 #include "KT_beep.h"
 #include "KT_led.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
+#include "lcd_driver.h"
 
 volatile u32 delayTimer;
 volatile u32 gpTimer;
 volatile s32 animateTimer;
-volatile u32 frameTimer;
 
 // Everything time-based runs from here, in this order, once per millisecond. Nothing here
 // waits: the whole tick must end well inside its millisecond.
 void timer1_isr(void) {
-    if (board_lcd_frame_status())
-        frameTimer = 0;
-    else
-        frameTimer = frameTimer + 1;
+    lcdFrameTick();
     if (delayTimer) delayTimer = delayTimer - 1;
     if (gpTimer) gpTimer = gpTimer - 1;
     BeepTimerCheck();
+    ButtonTimer();
     if (animateTimer > 0) animateTimer = animateTimer - 1;
+    KT_Update_Touch();
     KT_Led_Tick();
     board_timer1_ack();
 }

@@ -4,10 +4,6 @@
 #include "board.h"
 #include "../storage/KT_eeprom.h"
 
-// Until the settings module provides the image, a zeroed one keeps the firmware linkable; the
-// settings module's definition replaces this one.
-__attribute__((weak)) EepromImage eepromData;
-
 static void defaultField(u8 *field, u8 builtIn) {
     if (*field == PANEL_TIMING_UNSET) *field = builtIn;
 }

@@ -6,6 +6,8 @@
 #include "../memmap.h"
 #include "../gui/LCD.h"
 #include "../storage/KT_eeprom.h"
+#include "../command/parse_command.h"
+#include "KT_timer.h"
 
 u16 LCD_WIDTH = 640;
 u16 LCD_HEIGHT = 480;
@@ -13,7 +15,7 @@ u32 LCD_PIXELS = 640u * 480u;
 u8 IMAGE_BPP = 16;
 u16 *vram = (u16 *)(uintptr_t)VRAM_ADDR;
 u32 msPerFrame;
-// frameTimer is defined by the tick (KT_timer.cpp), which counts it.
+volatile u32 frameTimer;
 
 // Panel configuration: TFT, colour, 16 bits per pixel, signal polarities, pixel-clock divider.
 #define PANEL_CONFIG 0xF8E80081u
@@ -67,6 +69,13 @@ void InitLCD_VGA(void) {
     board_dma_keepalive_start();
 }
 
+void lcdFrameTick(void) {
+    if (board_lcd_frame_status())
+        frameTimer = 0;
+    else
+        frameTimer = frameTimer + 1;
+}
+
 u16 lutEntry(unsigned index) {
     u32 c = LCD_Index2Color(index);
     u32 r = (c & 0xFF) >> 4, g = ((c >> 8) & 0xFF) >> 4, b = ((c >> 16) & 0xFF) >> 4;
@@ -75,4 +84,30 @@ u16 lutEntry(unsigned index) {
 
 void KT_Reset_LUT(void) {
     for (unsigned i = 0; i < 256; ++i) board_lcd_set_lut(i, lutEntry(i));
+}
+
+// The scan reaches row y about msPerFrame * y / 480 ms into the frame; drawing is safe while
+// the scan is at least half a frame away from that row, on either side of it.
+void wvr(int y) {
+    u32 frame = msPerFrame;
+    u32 height = LCD_HEIGHT ? LCD_HEIGHT : 480;
+    if (y < 0) y = 0;
+    u32 t = (frame * (u32)y + height / 2) / height + 2;
+    if (t > frame) t = frame;
+    u32 half = frame / 2;
+    gpTimer = 20;
+    while (gpTimer) {
+        u32 f = frameTimer;
+        if (t >= f) {
+            if (t - f > half) return;
+        } else {
+            if (f - t < half) return;
+        }
+        boardIdle();
+    }
+}
+
+void wrf(int x, int y) {
+    (void)x;
+    wvr(y + Origin_Y);
 }

@@ -17,6 +17,10 @@ extern u32 msPerFrame;          // frame period in whole milliseconds
 // sets it to 0 when board_lcd_frame_status() reports a new frame, else increments it.
 extern volatile u32 frameTimer;
 
+// The frame-position counter, first in the 1 ms tick: frameTimer back to 0 when the controller
+// reports the beginning of a frame, else one more millisecond.
+void lcdFrameTick(void);
+
 // Called once by the drawing layer's display start-up with 640, 480, 16. Returns 1.
 int InitLCD(int width, int height, int bpp);
 // Geometry, panel timing (defaults from the settings), controller programming, msPerFrame and
@@ -25,6 +29,11 @@ void InitLCD_VGA(void);
 // Loads the controller's 256-entry colour table: entry i is the colour of pixel index i, in
 // 12 bits (the top four bits of red, green and blue).
 void KT_Reset_LUT(void);
+// Waits until it is safe to draw at screen row y: the scan is half a frame away from it.
+// Returns after at most 20 ms (it uses gpTimer, shortening a wait the caller runs on it).
+void wvr(int y);
+// The same for row y + Origin_Y; x is not used.
+void wrf(int x, int y);
 // The 12-bit colour-table value of pixel index i.
 u16 lutEntry(unsigned index);
 

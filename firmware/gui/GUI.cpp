@@ -226,8 +226,3 @@ const GUI_UC_ENC GUI_UC_UTF8 = {getCodeUTF8};
 
 void GUI_UC_SetEncodeNone(void) { GUI_Context.pUC = &GUI_UC_None; }
 void GUI_UC_SetEncodeUTF8(void) { GUI_Context.pUC = &GUI_UC_UTF8; }
-
-// The application layer writes these to the host; a build without it stays quiet.
-__attribute__((weak)) void GUI_X_Warn(const char *s) { (void)s; }
-__attribute__((weak)) void GUI_X_ErrorOut(const char *s) { (void)s; }
-__attribute__((weak)) void GUI_X_Log(const char *s) { (void)s; }

@@ -161,6 +161,33 @@ static struct {
 
 void GUI_RLE16_ForgetPosition(void) { rle16Cache.valid = false; }
 
+#define LITERAL_CHUNK 64  // literal pixels written together
+
+// n literal pixels of `width` bytes each. In the plain case (opaque, unmagnified, every value
+// in the palette) they go to the frame buffer as one row write, otherwise pixel by pixel.
+static void emitLiterals(const Target &t, long long col, long long row, int n, const u8 *src, int width,
+                         const IndexTable *tab) {
+    u16 buf[LITERAL_CHUNK];
+    bool plain = !t.xorMode && !t.skipZero && t.xMag == 1 && t.yMag == 1;
+    for (int i = 0; i < n; ++i) {
+        unsigned v = width == 2 ? read16(src + 2 * i) : src[i];
+        if (tab && (int)v >= tab->count) {
+            plain = false;
+            buf[i] = 0;
+            continue;
+        }
+        buf[i] = (u16)(tab ? tab->index[v] : v);
+    }
+    if (plain) {
+        LCD_WriteRow(GUI_ClampCoord(t.x0 + col), GUI_ClampCoord(t.y0 + row), n, buf);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        unsigned v = width == 2 ? read16(src + 2 * i) : src[i];
+        if (!tab || (int)v < tab->count) emitRun(t, col + i, row, 1, v, buf[i]);
+    }
+}
+
 // Decodes a stream of `width`-byte pixels; rows before the first visible one are decoded
 // without drawing, and decoding stops after the last visible row or at the end of the data.
 static void drawRle(const Target &t, int xsize, int ysize, const u8 *p, u32 limit, int width,
@@ -189,15 +216,16 @@ static void drawRle(const Target &t, int xsize, int ysize, const u8 *p, u32 limi
             continue;
         }
         long long k = xsize - st.col;
+        if (st.left < k) k = st.left;
         if (st.literal) {
-            if (limit - st.pos < (u32)width) return;
-            st.value = width == 2 ? read16(p + st.pos) : p[st.pos];
-            st.pos += width;
-            k = 1;
-        } else if ((long long)st.left < k) {
-            k = st.left;
-        }
-        if (st.row >= first) {
+            // A stretch of literal pixels up to the row end, as far as the data goes.
+            long long avail = (limit - st.pos) / (u32)width;
+            if (avail == 0) return;
+            if (k > avail) k = avail;
+            if (k > LITERAL_CHUNK) k = LITERAL_CHUNK;
+            if (st.row >= first) emitLiterals(t, st.col, st.row, (int)k, p + st.pos, width, tab);
+            st.pos += (u32)(k * width);
+        } else if (st.row >= first) {
             unsigned v = st.value;
             if (!tab)
                 emitRun(t, st.col, st.row, k, v, v);
@@ -213,24 +241,22 @@ static void drawRle(const Target &t, int xsize, int ysize, const u8 *p, u32 limi
     }
 }
 
-static u32 streamLimit(u32 numBytes) { return numBytes ? numBytes : 0xFFFFFFFFu; }
-
 static void drawRle8(int x0, int y0, int xsize, int ysize, int bytesPerLine, const u8 *pData,
                      u32 numBytes, const GUI_LOGPALETTE *pPal, int xMag, int yMag) {
     (void)bytesPerLine;
-    if (!pData || xsize <= 0 || ysize <= 0) return;
+    if (!pData || numBytes == 0 || xsize <= 0 || ysize <= 0) return;
     Target t = makeTarget(x0, y0, xMag, yMag, pPal);
     IndexTable tab;
     buildIndexTable(&tab, 8, pPal);
     RleState st;
     memset(&st, 0, sizeof st);
-    drawRle(t, xsize, ysize, pData, streamLimit(numBytes), 1, &tab, st, false);
+    drawRle(t, xsize, ysize, pData, numBytes, 1, &tab, st, false);
 }
 
 static void drawRle16(int x0, int y0, int xsize, int ysize, int bytesPerLine, const u8 *pData,
                       u32 numBytes, const GUI_LOGPALETTE *pPal, int xMag, int yMag) {
     (void)bytesPerLine;
-    if (!pData || xsize <= 0 || ysize <= 0) return;
+    if (!pData || numBytes == 0 || xsize <= 0 || ysize <= 0) return;
     Target t = makeTarget(x0, y0, xMag, yMag, pPal);
     long long first, last;
     visibleRows(t, ysize, &first, &last);
@@ -243,7 +269,7 @@ static void drawRle16(int x0, int y0, int xsize, int ysize, int bytesPerLine, co
     rle16Cache.numBytes = numBytes;
     rle16Cache.xsize = xsize;
     rle16Cache.valid = false;
-    drawRle(t, xsize, ysize, pData, streamLimit(numBytes), 2, 0, st, true);
+    drawRle(t, xsize, ysize, pData, numBytes, 2, 0, st, true);
 }
 
 const GUI_BITMAP_METHODS GUI_BitmapMethods565 = {draw565, LCD_Index2Color};

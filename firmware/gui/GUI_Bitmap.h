@@ -11,8 +11,9 @@ typedef struct {
 } GUI_LOGPALETTE;
 
 // Draws xsize x ysize pixels of data at (x0, y0), each pixel xMag x yMag screen pixels.
-// numBytes bounds every read of pData (0: the data is known to be complete, as compiled-in
-// data is). pPal: palette or transparency information, may be null.
+// numBytes bounds every read of pData. Uncompressed data may leave it 0 (its size follows from
+// the geometry); a run-length stream always needs it and draws nothing without it.
+// pPal: palette or transparency information, may be null.
 typedef void GUI_DRAWBITMAP_FUNC(int x0, int y0, int xsize, int ysize, int bytesPerLine,
                                  const u8 *pData, u32 numBytes, const GUI_LOGPALETTE *pPal,
                                  int xMag, int yMag);
@@ -29,7 +30,7 @@ typedef struct {
     const u8 *pData;
     const GUI_LOGPALETTE *pPal;
     const GUI_BITMAP_METHODS *pMethods;  // null for palette bitmaps
-    u32 NumBytes;                      // size of pData; 0 = complete by construction
+    u32 NumBytes;                      // size of pData (0 allowed for uncompressed data only)
 } GUI_BITMAP;
 
 // 16-bit pixels: RGB565 as the frame buffer holds it, and with red and blue exchanged.

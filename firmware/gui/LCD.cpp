@@ -58,32 +58,36 @@ static inline bool inClip(int x, int y) {
     return x >= c.x0 && x <= c.x1 && y >= c.y0 && y <= c.y1;
 }
 
-// Fills n pixels. Two pixels at a time through 32-bit stores once aligned: the frame buffer is
-// the one place where the store width matters.
-typedef u32 __attribute__((may_alias)) u32_alias;
+// Fills n pixels: single pixels up to a 16-byte boundary, then 16 bytes per store (the
+// compiler splits the vector where the processor has no such stores).
+typedef u16 u16x8 __attribute__((vector_size(16), may_alias));
 
 static void fillSpan(u16 *p, int n, u16 index) {
-    if (n <= 0) return;
-    if ((uintptr_t)p & 2) {
+    while (n > 0 && ((uintptr_t)p & 15)) {
         *p++ = index;
         n--;
     }
-    u32_alias *w = (u32_alias *)p;
-    u32 pair = (u32)index | ((u32)index << 16);
-    int words = n >> 1;
-    for (int i = 0; i < words; ++i) w[i] = pair;
-    if (n & 1) p[n - 1] = index;
+    u16x8 v = {index, index, index, index, index, index, index, index};
+    u16x8 *q = (u16x8 *)p;
+    int blocks = n >> 3;
+    for (int i = 0; i < blocks; ++i) q[i] = v;
+    p += blocks * 8;
+    for (int i = 0; i < (n & 7); ++i) p[i] = index;
 }
 
 void LCD_SetPixelIndexClipped(int x, int y, unsigned index) {
     if (inClip(x, y)) frame()[y * LCD_XSIZE + x] = (u16)index;
 }
 
+// The first row is filled pixel by pixel, the others are block copies of it (the library's
+// copy moves many bytes per instruction on every processor).
 void LCD_FillRectIndex(int x0, int y0, int x1, int y1, unsigned index) {
     if (!LCD_ClipToContext(&x0, &y0, &x1, &y1)) return;
-    u16 *row = frame() + y0 * LCD_XSIZE + x0;
+    u16 *first = frame() + y0 * LCD_XSIZE + x0;
     int n = x1 - x0 + 1;
-    for (int y = y0; y <= y1; ++y, row += LCD_XSIZE) fillSpan(row, n, (u16)index);
+    fillSpan(first, n, (u16)index);
+    u16 *row = first + LCD_XSIZE;
+    for (int y = y0 + 1; y <= y1; ++y, row += LCD_XSIZE) memcpy(row, first, (size_t)n * 2);
 }
 
 void LCD_XorRect(int x0, int y0, int x1, int y1) {

@@ -1,11 +1,8 @@
-// Backlight brightness, the inverter's polarity, the display power sequences, the LED and
-// its flashing.
+// Backlight brightness, the inverter's polarity and the display power sequences.
 #include <gtest/gtest.h>
 
-#include "devices/KT_led.h"
 #include "devices/KT_visibility.h"
 #include "devices/miscdrivers.h"
-#include "app/GUIDEMO.h"
 #include "fw_harness.h"
 #include "gpio.h"
 #include "storage/KT_eeprom.h"
@@ -78,35 +75,4 @@ TEST(Display, PowerSequencesAndInverterPolarity) {
     EXPECT_EQ(afterOff[1], "off");
     EXPECT_EQ(afterOff[2], "off");
     EXPECT_EQ(hiTrue, "0");  // invEnaHiTrue: "on" drives the enable low
-}
-
-TEST(Led, FlashingTogglesEveryOtherTickForPeriodOne) {
-    InitGPIO();
-    ledState = 0;
-    FlashLed(1);
-    std::string seen;
-    for (int i = 0; i < 8; ++i) {
-        KT_Led_Tick();
-        seen += fwtest::check("led") == "on" ? '1' : '0';
-    }
-    EXPECT_EQ(seen, "01100110");
-    FlashLed(0);
-    EXPECT_EQ(fwtest::check("led"), "off");
-    KT_Led_Tick();
-    EXPECT_EQ(fwtest::check("led"), "off");
-}
-
-TEST(Led, HostAndSystemOwnership) {
-    InitGPIO();
-    EXPECT_EQ(KT_Led_Command("on"), 1);
-    EXPECT_EQ(userLedState, 1u);
-    EXPECT_EQ(fwtest::check("led"), "on");
-    EXPECT_EQ(KT_Led_Command("sys"), 1);
-    EXPECT_EQ(userLedState, 0u);
-    EXPECT_EQ(fwtest::check("led"), "on");  // keeps its level
-    EXPECT_EQ(KT_Led_Command("off"), 1);
-    EXPECT_EQ(userLedState, 2u);
-    EXPECT_EQ(fwtest::check("led"), "off");
-    EXPECT_EQ(KT_Led_Command("blink"), 0);
-    EXPECT_EQ(userLedState, 2u);
 }

@@ -135,6 +135,14 @@ TEST_F(GuiBitmap, Magnification) {
     GUI_SetColor(kWhite);
     GUI_DrawBitmapMag(&b, 10, 10, 3, 2);
     EXPECT_EQ(drawn(), spans({{10, 10, 12}, {11, 10, 12}, {12, 13, 15}, {13, 13, 15}}));
+    // A run and a literal of an RLE16 stream, each pixel 2 x 2.
+    clearScreen();
+    static const u8 s[] = {1, 0x00, 0xF8, 0, 1, 0x1F, 0x00};
+    GUI_BITMAP r = {2, 1, 4, 16, s, nullptr, &GUI_BitmapMethodsRLEM16, sizeof s};
+    GUI_DrawBitmapMag(&r, 100, 100, 2, 2);
+    EXPECT_EQ(drawn(), spans({{100, 100, 103}, {101, 100, 103}}));
+    EXPECT_EQ(at(101, 101), 0xF800);
+    EXPECT_EQ(at(102, 100), 0x001F);
 }
 
 // RLE16 stream: little-endian pixels.

@@ -139,3 +139,23 @@ TEST(LcdDriver, FrameOutsideSdramIsDark) {
     sim::lcd::copyFrame(out.data());
     EXPECT_EQ(out[640 * 2 + 3], 0xABCD);
 }
+
+TEST(LcdDriver, FrameTimerCountsMillisecondsSinceTheFrameBegan) {
+    sim::mapSdram();
+    blankTiming();
+    InitLCD(640, 480, 16);
+    // Line up with a frame start, then tick once per virtual millisecond.
+    sim::runUntil(sim::now() + sim::lcd::framePeriod(), [] { return sim::lcd::registers().frameStatus; });
+    lcdFrameTick();
+    EXPECT_EQ(frameTimer, 0u);
+    u32 highest = 0;
+    int resets = 0;
+    for (int ms = 0; ms < 100; ++ms) {
+        sim::runFor(sim::kMs);
+        lcdFrameTick();
+        if (frameTimer == 0) resets++;
+        if (frameTimer > highest) highest = frameTimer;
+    }
+    EXPECT_EQ(highest, 21u);  // frames of 21.98 ms
+    EXPECT_EQ(resets, 4);     // 100 ms hold four more frame starts
+}

@@ -1,0 +1,215 @@
+// The touch-screen controller on its synchronous serial port, the resistive panel behind it,
+// and the scenario lines `touch`, `touch-raw`, `touch-noise` and `untouch`.
+#include "touch.h"
+
+#include <cstdio>
+#include <deque>
+#include <string>
+
+#include "board.h"
+#include "sim.h"
+
+namespace {
+
+using namespace sim;
+
+// Factory mapping: the 10-bit reading at the first and last pixel of each axis. The Y channel
+// runs along the screen's columns, the X channel along its rows.
+constexpr int kColRaw0 = 9, kColRaw639 = 484;
+constexpr int kRowRaw0 = 5, kRowRaw479 = 497;
+constexpr unsigned kPressureTarget = 400;  // figure of a normal finger, inside 250..700
+
+// The controller's channel select field (bits 6..4 of a control byte).
+enum Channel { kTemp0 = 0, kYPos = 1, kZ1 = 3, kZ2 = 4, kXPos = 5, kTemp1 = 7 };
+constexpr uint16_t kTemp0Reading = 2000;  // the two temperature diodes at about 25 degrees
+constexpr uint16_t kTemp1Reading = 2190;
+
+// Pressure figure the firmware computes from 10-bit readings (unsigned 32-bit arithmetic).
+uint32_t figure(uint32_t x, uint32_t y, uint32_t z1, uint32_t z2) {
+    return ((y * 130) >> 2 >> 8) + ((x * (((z2 << 8) / z1) - 256)) >> 10);
+}
+
+// Smallest reading whose truncating conversion lands on pixel p (or one past it).
+int rawFor(int p, int raw0, int rawLast, int lastPixel) {
+    int span = rawLast - raw0;
+    int k = (p * span + lastPixel - 1) / lastPixel;
+    if (p < 0) k = -((-p * span) / lastPixel);
+    return raw0 + k;
+}
+
+uint16_t clamp12(long v) { return uint16_t(v < 0 ? 0 : v > 4095 ? 4095 : v); }
+
+struct Touch : Device {
+    touch::Readings pen;          // what the panel gives while the pen is down
+    bool down = false;
+    bool selected = false;
+    std::deque<uint8_t> out;      // bytes the controller clocks out next
+    int noise = 0;
+    uint32_t noiseState = 1;
+    uint64_t conversions = 0;
+
+    Touch() {
+        registerDevice(this);
+        registerLine("touch", [this](const std::string &a, const std::string &) { return touchLine(a); }, false);
+        registerLine("touch-raw", [this](const std::string &a, const std::string &) { return rawLine(a); }, false);
+        registerLine("touch-noise", [this](const std::string &a, const std::string &) { return noiseLine(a); }, false);
+        registerLine("untouch", [this](const std::string &a, const std::string &) {
+            if (!a.empty()) return LineResult{2, "untouch takes no argument"};
+            down = false;
+            return LineResult{};
+        }, false);
+    }
+    void powerOn() override { reset(); }
+    void powerOff() override { reset(); }
+    void reset() {
+        down = false;
+        selected = false;
+        out.clear();
+        noise = 0;
+        noiseState = 1;
+        conversions = 0;
+    }
+
+    int jitter() {
+        if (!noise) return 0;
+        noiseState = noiseState * 1103515245u + 12345u;
+        return int((noiseState >> 16) % unsigned(2 * noise + 1)) - noise;
+    }
+
+    // A resistive panel with nobody on it reads its pull-downs: position and pressure 0.
+    uint16_t convert(int channel) {
+        ++conversions;
+        switch (channel) {
+            case kXPos: return down ? clamp12(long(pen.x) + jitter()) : 0;
+            case kYPos: return down ? clamp12(long(pen.y) + jitter()) : 0;
+            case kZ1: return down ? pen.z1 : 0;
+            case kZ2: return down ? pen.z2 : 0;
+            case kTemp0: return kTemp0Reading;
+            case kTemp1: return kTemp1Reading;
+            default: return 0;  // the auxiliary and battery inputs are not wired
+        }
+    }
+
+    uint8_t transfer(uint8_t b) {
+        if (!selected) return 0xFF;  // nobody drives the data line
+        uint8_t r = 0;
+        if (!out.empty()) {
+            r = out.front();
+            out.pop_front();
+        }
+        if (b & 0x80) {  // start bit: a new conversion replaces what was still to come
+            uint16_t v = convert((b >> 4) & 7);
+            out.clear();
+            out.push_back(uint8_t(v >> 5));
+            out.push_back(uint8_t((v & 0x1F) << 3));
+        }
+        return r;
+    }
+
+    static bool parseInts(const std::string &a, int *v, int n) {
+        const char *p = a.c_str();
+        for (int i = 0; i < n; ++i) {
+            char *end;
+            long x = std::strtol(p, &end, 10);
+            if (end == p || (*end && *end != ' ')) return false;
+            v[i] = int(x);
+            p = end;
+        }
+        while (*p == ' ') ++p;
+        return *p == 0;
+    }
+
+    LineResult touchLine(const std::string &a) {
+        int v[2];
+        if (!parseInts(a, v, 2)) return {2, "touch needs X Y"};
+        pen = touch::factoryReadings(v[0], v[1]);
+        down = true;
+        return {};
+    }
+    LineResult rawLine(const std::string &a) {
+        int v[4];
+        if (!parseInts(a, v, 4)) return {2, "touch-raw needs XCH YCH Z1 Z2"};
+        for (int i = 0; i < 4; ++i)
+            if (v[i] < 0 || v[i] > 1024) return {2, "readings are 0..1024"};
+        touch::pressRaw(v[0], v[1], v[2], v[3]);
+        return {};
+    }
+    LineResult noiseLine(const std::string &a) {
+        int v[1];
+        if (!parseInts(a, v, 1) || v[0] < 0 || v[0] > 4095) return {2, "touch-noise needs AMPLITUDE 0..4095"};
+        noise = v[0];
+        return {};
+    }
+} dev;
+
+}  // namespace
+
+namespace sim {
+namespace touch {
+
+Readings factoryReadings(int px, int py) {
+    int col = rawFor(px, kColRaw0, kColRaw639, 639);
+    int row = rawFor(py, kRowRaw0, kRowRaw479, 479);
+    if (col < 0) col = 0;
+    if (col > 1023) col = 1023;
+    if (row < 0) row = 0;
+    if (row > 1023) row = 1023;
+    Readings r;
+    r.x = uint16_t(row * 4);
+    r.y = uint16_t(col * 4);
+    // The figure grows with the touch resistance Z2/Z1 - 1 scaled by the X reading: find the
+    // pair closest to a firm finger.
+    uint32_t bestErr = ~0u;
+    for (uint32_t z1 = 1023; z1 >= 1; --z1) {
+        for (uint32_t z2 = z1; z2 <= 1023; ++z2) {
+            uint32_t f = figure(uint32_t(row), uint32_t(col), z1, z2);
+            uint32_t err = f > kPressureTarget ? f - kPressureTarget : kPressureTarget - f;
+            if (err < bestErr) {
+                bestErr = err;
+                r.z1 = uint16_t(z1 * 4);
+                r.z2 = uint16_t(z2 * 4);
+            }
+            if (f >= kPressureTarget) break;
+        }
+        if (bestErr <= 20) break;
+    }
+    return r;
+}
+
+void press(int px, int py) {
+    dev.pen = factoryReadings(px, py);
+    dev.down = true;
+}
+
+void pressRaw(int xch, int ych, int z1, int z2) {
+    dev.pen.x = clamp12(long(xch) * 4);
+    dev.pen.y = clamp12(long(ych) * 4);
+    dev.pen.z1 = clamp12(long(z1) * 4);
+    dev.pen.z2 = clamp12(long(z2) * 4);
+    dev.down = true;
+}
+
+void release() { dev.down = false; }
+bool penDown() { return dev.down; }
+void setNoise(int amplitude) { dev.noise = amplitude < 0 ? 0 : amplitude; }
+uint64_t conversions() { return dev.conversions; }
+
+}  // namespace touch
+}  // namespace sim
+
+extern "C" {
+
+void board_touch_init(void) {
+    dev.selected = false;
+    dev.out.clear();
+}
+
+void board_touch_select(int on) {
+    dev.selected = on != 0;
+    if (!dev.selected) dev.out.clear();
+}
+
+uint8_t board_touch_transfer(uint8_t b) { return dev.transfer(b); }
+
+int board_touch_pen_line(void) { return dev.down ? 0 : 1; }
+}
