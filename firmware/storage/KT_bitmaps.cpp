@@ -279,21 +279,9 @@ const GUI_BITMAP *KT_GetExtBitmapDescriptor(int n) {
     return &descPool[slot];
 }
 
-// Waits until the display scan has passed `line` (the scan position follows the milliseconds
-// since the frame began), at most one frame.
-void KT_WaitScanPast(int line) {
-    if (msPerFrame == 0) return;
-    if (line >= SCREEN_H) line = SCREEN_H - 1;
-    for (u32 i = 0; i <= msPerFrame + 1; ++i) {
-        u32 scanned = frameTimer * SCREEN_H / msPerFrame;
-        if (line < 0 || scanned > (u32)line) return;
-        KT_Delay(1);
-    }
-}
-
 int KT_DrawBitmapW(const ExtMemDirEntry *e, int x, int y) {
     if (!e) return 0;
-    KT_WaitScanPast(y + KT_BitmapHeight(e));
+    wvr(y + KT_BitmapHeight(e));  // not while the scan crosses it
     return KT_DrawBitmap(e, x, y);
 }
 

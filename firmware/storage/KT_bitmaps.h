@@ -41,9 +41,6 @@ int KT_DrawBitmapTrClipAbs(const ExtMemDirEntry *e, int x, int y, int x0, int y0
 const GUI_BITMAP *KT_GetExtBitmapDescriptor(int n);
 void KT_ForgetBitmapDescriptors(void);
 
-// Waits (at most one frame) until the display scan has passed the line.
-void KT_WaitScanPast(int line);
-
 // "lsbmp" (n < 0: the whole directory). Returns the command result.
 int KT_ListBitmaps(int n);
 

@@ -227,16 +227,19 @@ int Flash1LoadFile(u8 *buffer, u32 flashSize) {
     const ExtMemHeader *h = (const ExtMemHeader *)buffer;
     if (h->magic != EXTMEM_MAGIC) {
         reportBadMagic(h->magic);
+        invalidateImage();
         return 1;
     }
     if (h->size > ExtMemSize) {
         perr("!Data Flash size is not valid! (%d)\r", (int)h->size);
+        invalidateImage();
         return 1;
     }
     earlySplash(buffer);
     ReadSerialFlash(0, EXTMEM_HEADER_SIZE, buffer);
     if (h->magic != EXTMEM_MAGIC) {
         reportBadMagic(h->magic);
+        invalidateImage();
         return 1;
     }
     u32 size = h->size;
