@@ -21,6 +21,15 @@ uint32_t widen(uint16_t i) {
     return r << 16 | g << 8 | b;
 }
 
+uint32_t pngColour(uint16_t i) {
+    uint32_t r = i >> 11, g = (i >> 5) & 0x3F, b = i & 0x1F;
+    return ((r << 3) | (r >> 2)) << 16 | ((g << 2) | (g >> 4)) << 8 | ((b << 3) | (b >> 2));
+}
+
+uint16_t pngIndex(const uint8_t *rgb) {
+    return uint16_t((rgb[0] >> 3) << 11 | (rgb[1] >> 2) << 5 | (rgb[2] >> 3));
+}
+
 uint16_t crc(const Frame &f) {
     uint16_t c = 0xFFFF;
     auto feed = [&c](uint8_t byte) {
@@ -65,7 +74,7 @@ std::string writePng(const Frame &f, const std::string &path) {
     png_write_info(png, info);
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
-            uint32_t c = widen(f.at(x, y));
+            uint32_t c = pngColour(f.at(x, y));
             row[3 * x] = uint8_t(c >> 16);
             row[3 * x + 1] = uint8_t(c >> 8);
             row[3 * x + 2] = uint8_t(c);
@@ -124,12 +133,11 @@ std::string compareGolden(const Frame &f, const std::string &golden, bool update
     }
     long differ = 0;
     int fx = -1, fy = -1;
-    uint32_t want = 0, got = 0;
+    uint16_t want = 0, got = 0;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
-            const uint8_t *p = &rgb[(size_t(y) * kWidth + size_t(x)) * 3];
-            uint32_t g = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-            uint32_t s = widen(f.at(x, y));
+            uint16_t g = pngIndex(&rgb[(size_t(y) * kWidth + size_t(x)) * 3]);
+            uint16_t s = f.at(x, y);
             if (g != s) {
                 if (differ++ == 0) {
                     fx = x;
@@ -144,7 +152,7 @@ std::string compareGolden(const Frame &f, const std::string &golden, bool update
     std::string werr = writePng(f, errFile);
     char buf[160];
     std::snprintf(buf, sizeof buf, "%ld pixels differ, the first at (%d, %d): %06X instead of %06X; the screen is in ",
-                  differ, fx, fy, unsigned(got), unsigned(want));
+                  differ, fx, fy, unsigned(widen(got)), unsigned(widen(want)));
     return buf + (werr.empty() ? errFile : werr);
 }
 

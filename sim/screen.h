@@ -23,8 +23,14 @@ struct Frame {
 Frame capture();
 
 // A pixel index widened to 0xRRGGBB as the "prx" command does: R = (i >> 11) << 3,
-// G = (i >> 3) & 0xFC, B = (i & 0x1F) << 3. PNG files hold the same values.
+// G = (i >> 3) & 0xFC, B = (i & 0x1F) << 3 (the `pixel` scenario line).
 uint32_t widen(uint16_t index);
+
+// The colour a PNG file holds for a pixel index: each field widened to 8 bits with its high
+// bits repeated below, so white is FFFFFF. Taking the top 5-6-5 bits of a file's pixel gives the
+// index back (also for files whose low bits are zero).
+uint32_t pngColour(uint16_t index);
+uint16_t pngIndex(const uint8_t *rgb);
 
 // CRC-16/MODBUS of the frame's bytes, each pixel little-endian as it lies in memory.
 uint16_t crc(const Frame &f);
@@ -36,7 +42,7 @@ std::string writePng(const Frame &f, const std::string &path);
 bool readPng(const std::string &path, int *width, int *height, std::vector<uint8_t> *rgb,
              std::string *error);
 
-// Compares the frame with a golden PNG exactly. A mismatch writes `<name>_err.png` beside the
+// Compares the frame with a golden PNG exactly, pixel index by pixel index. A mismatch writes `<name>_err.png` beside the
 // golden; a missing golden, or update = true, writes the golden and fails (goldens are made on
 // purpose and reviewed by eye). Returns an empty string when the frame matches.
 std::string compareGolden(const Frame &f, const std::string &golden, bool update);

@@ -7,6 +7,7 @@
 #include "../devices/KT_led.h"
 #include "../devices/KT_visibility.h"
 #include "../storage/KT_eeprom.h"
+#include "../touch/buttons.h"
 #include "board.h"
 #include "parse_command.h"
 
@@ -31,7 +32,10 @@ int cmdBeepWait(char *line) {
     unsigned ms;
     if (sscanf(line, "beepw %u", &ms) != 1) return CMD_REJECTED;
     BeepImmediate(ms);
-    while (BeepActive()) boardIdle();
+    while (BeepActive()) {  // buttons stay alive while the beep sounds
+        handle_touch();
+        boardIdle();
+    }
     return CMD_DONE;
 }
 

@@ -3,6 +3,7 @@
 
 #include "board.h"
 #include "MAC_panelTiming.h"
+#include "miscdrivers.h"
 #include "../memmap.h"
 #include "../gui/LCD.h"
 #include "../storage/KT_eeprom.h"
@@ -27,11 +28,10 @@ volatile u32 frameTimer;
 #define REFRESH_ENABLE 2u
 
 int InitLCD(int width, int height, int bpp) {
-    // The orientation and VQ pins (orient, and VQ = 0 only for 320-pixel panels) are board pins
-    // of the pin set-up module; they are set there once it provides them.
-    (void)width;
     (void)height;
     (void)bpp;
+    setOrient(eepromData.orient);
+    setVQpin(width == 320 ? 0 : 1);  // VQ low selects a 320-pixel (QVGA) panel
     InitLCD_VGA();
     return 1;
 }

@@ -112,7 +112,7 @@ typedef struct {
     u8 PenSize;             // line width in pixels
     u8 PenShape;            // GUI_PS_*
     u8 LineStyle;           // GUI_LS_*
-    const GUI_FONT *pAFont; // current font; null until a font is set
+    const GUI_FONT *pAFont; // current font (Arial 10 after GUI_Init)
     s16 LBorder;            // x where a new text line starts
     s16 DispPosX, DispPosY; // text cursor
     s16 TextMode;           // GUI_TM_* flags

@@ -239,6 +239,8 @@ static u32 to5(u32 c) { return (c * 31 + 127) / 255; }
 
 void GUI_BMP_SerializeEx(GUI_CALLBACK_VOID_U8_P *pf, int x0, int y0, int xSize, int ySize, void *p) {
     if (!pf || xSize <= 0 || ySize <= 0 || xSize > 0x7FFF || ySize > 0x7FFF) return;
+    x0 = GUI_ClampCoord(x0);  // far-off areas are black either way
+    y0 = GUI_ClampCoord(y0);
     // Displays of more than 8 bits per pixel are written as 16-bit 5-5-5 without a palette.
     const int bpp = 16;
     const u32 palEntries = 0;

@@ -159,6 +159,11 @@ static void thickLine(int x0, int y0, int x1, int y1, int w) {
 }
 
 void GUI_DrawLine(int x0, int y0, int x1, int y1) {
+    // Coordinates are 16-bit; wider ones are held where the arithmetic below cannot overflow.
+    x0 = GUI_ClampCoord(x0);
+    y0 = GUI_ClampCoord(y0);
+    x1 = GUI_ClampCoord(x1);
+    y1 = GUI_ClampCoord(y1);
     if (GUI_Context.PenSize > 1)
         thickLine(x0, y0, x1, y1, GUI_Context.PenSize);
     else
@@ -171,7 +176,8 @@ void GUI_DrawLineTo(int x, int y) {
 }
 
 void GUI_DrawLineRel(int dx, int dy) {
-    GUI_DrawLineTo(GUI_Context.DrawPosX + dx, GUI_Context.DrawPosY + dy);
+    GUI_DrawLineTo(GUI_ClampCoord((long long)GUI_Context.DrawPosX + dx),
+                   GUI_ClampCoord((long long)GUI_Context.DrawPosY + dy));
 }
 
 void GUI_MoveTo(int x, int y) {

@@ -123,6 +123,8 @@ void GUI_FillPolygonInt(const int *xs, const int *ys, int n) {
 
 void GUI_DrawPolygon(const GUI_POINT *pPoints, int n, int x, int y) {
     if (!pPoints || n <= 0) return;
+    x = GUI_ClampCoord(x);
+    y = GUI_ClampCoord(y);
     for (int i = 0; i < n; ++i) {
         int j = i + 1 == n ? 0 : i + 1;
         GUI_DrawLine(pPoints[i].x + x, pPoints[i].y + y, pPoints[j].x + x, pPoints[j].y + y);

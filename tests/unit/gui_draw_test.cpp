@@ -1,4 +1,5 @@
 // Rectangles, pixels, points, thin lines with styles, thick lines and the fixed-point tables.
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -166,6 +167,13 @@ TEST_F(GuiDraw, FarAwayLinesAreClippedExactly) {
     GUI_DrawLine(-20000, -30000, -10000, 32767);
     GUI_DrawLine(1000, 1000, 32767, -32768);
     EXPECT_TRUE(drawn().empty());
+    // Beyond 16 bits the arithmetic still holds (the sanitizer build checks for overflow).
+    GUI_DrawLine(INT_MIN, 240, INT_MAX, 240);
+    EXPECT_EQ(drawn(), spans({{240, 0, 639}}));
+    GUI_SetPenSize(3);
+    GUI_DrawLine(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+    GUI_MoveTo(0, 0);
+    GUI_DrawLineRel(INT_MAX, INT_MAX);
 }
 
 TEST_F(GuiDraw, ThickLinesAreBandsWithRoundCaps) {

@@ -7,6 +7,7 @@
 #include "board.h"
 #include "devices/MAC_panelTiming.h"
 #include "devices/lcd_driver.h"
+#include "devices/miscdrivers.h"
 #include "lcd.h"
 #include "memmap.h"
 #include "sim.h"
@@ -66,6 +67,8 @@ TEST(LcdDriver, BuiltInTimingFillsUnsetFieldsAndGives21Ms) {
 TEST(LcdDriver, SettingsChooseShiftClockPwmAndTiming) {
     sim::mapSdram();
     blankTiming();
+    InitGPIO();  // the board bring-up makes the orientation and VQ pins outputs
+    eepromData.orient = 2;
     eepromData.LCDshiftclock = 1;
     eepromData.pwmIsEnable = 1;
     eepromData.hfp = 100;  // H = 100 + 2 + 32 + 640 = 774
@@ -80,6 +83,11 @@ TEST(LcdDriver, SettingsChooseShiftClockPwmAndTiming) {
     EXPECT_EQ(r.hwait1, 99u);
     EXPECT_EQ(r.hwait2, 100u + 32 + 2 - 3);
     EXPECT_EQ(r.vwait2, 8u + 60 + 2 - 3);
+    // The orientation pins follow the setting; VQ is high for the 640-pixel panel.
+    EXPECT_EQ((*sim::findCheck("orient"))(), "2");
+    EXPECT_EQ((*sim::findCheck("vq"))(), "1");
+    InitLCD(320, 240, 16);
+    EXPECT_EQ((*sim::findCheck("vq"))(), "0");
     // Zero fields would wrap the registers; they stop at zero.
     eepromData.hpw = 0;
     eepromData.hfp = 0;

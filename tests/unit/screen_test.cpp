@@ -34,6 +34,19 @@ TEST(Screen, CrcOfAFrameAsTheModuleComputesIt) {
     EXPECT_EQ(screen::crc(f), 0x3AC1);  // worked out independently, pixels little-endian
 }
 
+TEST(Screen, PngColoursGiveTheIndexBack) {
+    EXPECT_EQ(screen::pngColour(0xFFFF), 0xFFFFFFu);
+    EXPECT_EQ(screen::pngColour(0x0821), 0x080408u);
+    EXPECT_EQ(screen::pngColour(0x8410), 0x848284u);
+    for (unsigned i = 0; i < 0x10000; ++i) {
+        uint32_t c = screen::pngColour(uint16_t(i)), w = screen::widen(uint16_t(i));
+        const uint8_t a[3] = {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};
+        const uint8_t b[3] = {uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w)};
+        ASSERT_EQ(screen::pngIndex(a), i);
+        ASSERT_EQ(screen::pngIndex(b), i);  // goldens written with the low bits zero read the same
+    }
+}
+
 TEST(Screen, WideningMatchesThePixelReadCommand) {
     EXPECT_EQ(screen::widen(0xFFFF), 0xF8FCF8u);
     EXPECT_EQ(screen::widen(0xF800), 0xF80000u);
@@ -67,14 +80,14 @@ TEST(Screen, GoldenFilesAreWrittenOnPurposeAndComparedExactly) {
     EXPECT_NE(screen::compareGolden(f, golden, false), "");
     ASSERT_TRUE(exists(golden));
     EXPECT_EQ(screen::compareGolden(f, golden, false), "");
-    // The PNG holds the widened pixels.
+    // The PNG holds the pixels widened with their high bits repeated.
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
     std::string err;
     ASSERT_TRUE(screen::readPng(golden, &w, &h, &rgb, &err)) << err;
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 480);
-    uint32_t c = screen::widen(uint16_t(5 * 97));
+    uint32_t c = screen::pngColour(uint16_t(5 * 97));
     EXPECT_EQ(rgb[(100 * 640 + 5) * 3], uint8_t(c >> 16));
     EXPECT_EQ(rgb[(100 * 640 + 5) * 3 + 1], uint8_t(c >> 8));
     EXPECT_EQ(rgb[(100 * 640 + 5) * 3 + 2], uint8_t(c));
