@@ -157,6 +157,18 @@ int board_touch_pen_line(void);           // level of the active-low pen-interru
 
 // ---------------------------------------------------------------------------------------
 // SPI serial flash. The serial NOR flash ("Data Flash") on SPI with chip select on pin C 15.
+// The controller (CSPI1, pins C 14, C 16, C 17) is a master with 8-bit words and 8-word
+// transmit and receive FIFOs: every byte written is exchanged for one byte from the flash,
+// which lands in the receive FIFO (a full receive FIFO drops it). Chip select is a plain
+// output on C 15, active low, held for the whole of one flash command.
+
+void board_spi1_init(void);           // controller on, FIFOs empty, pins C 14/16/17 to the SPI
+void board_spi1_select(int on);       // chip select: on = 1 drives C 15 low (flash selected)
+int board_spi1_tx_space(void);        // free words in the transmit FIFO (0..8)
+void board_spi1_write(uint8_t byte);  // queue one byte for exchange; ignored when the FIFO is full
+int board_spi1_busy(void);            // 1 while words wait in the transmit FIFO or are shifting
+int board_spi1_rx_ready(void);        // a received byte waits in the receive FIFO
+uint8_t board_spi1_read(void);        // next received byte; 0 when none waits
 
 // ---------------------------------------------------------------------------------------
 // SD host. The SD card slot: card detect, commands and 512-byte data blocks. One slot on the
@@ -191,6 +203,14 @@ int board_sd_busy(void);         // 1 while the card holds DAT0 low (programming
 
 // ---------------------------------------------------------------------------------------
 // Program flash. The parallel flash holding the firmware's own image.
+
+// 8 MiB on chip select 0: a boot block in its first 4 KiB, the program image above 64 KiB.
+
+#define BOARD_PROGFLASH_SIZE 0x800000u
+
+// Copies n bytes from `offset` on into dst and returns how many were copied: the copy stops
+// at the end of the flash. Erased cells read 0xFF.
+uint32_t board_progflash_read(uint32_t offset, uint8_t *dst, uint32_t n);
 
 
 #ifdef __cplusplus

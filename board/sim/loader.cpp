@@ -64,6 +64,8 @@ void unload() {
 
 }  // namespace
 
+const std::string &firmwareModulePath() { return modulePath; }
+
 void useFirmwareModule(const std::string &path) {
     modulePath = path;
     setFirmwareLoader(load, unload);

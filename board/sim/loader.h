@@ -13,6 +13,10 @@ namespace sim {
 // and `irq_handler`). Exits with a message when the module cannot be loaded.
 void useFirmwareModule(const std::string &path);
 
+// The module file in use (empty when firmware code is linked in directly); the program
+// flash shows its bytes.
+const std::string &firmwareModulePath();
+
 }  // namespace sim
 
 #endif

@@ -18,6 +18,7 @@
 #include "../gui/GUI.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
+#include "../storage/KT_bitmaps.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
 #include "board.h"
@@ -215,9 +216,12 @@ void GUIDEMO_Clear(int bitmap) {
     KT_Touch_HotSpot_Clear();
     Origin_X = 0;
     Origin_Y = 0;
-    if (bitmap == 0) GUI_Clear();
-    // Any other bitmap number draws that external bitmap once stored bitmaps exist; until
-    // then no bitmap exists and the screen is left as it is.
+    if (bitmap == 0) {
+        GUI_Clear();
+    } else if (bitmap > 0) {
+        const ExtMemDirEntry *e = KT_GetExtBitmap(bitmap);  // a missing bitmap leaves the screen
+        if (e) KT_DrawBitmap(e, 0, 0);
+    }
     GUI_GotoXY(0, 0);
     GUIDEMO_SetTextBorder(0);
 }
@@ -356,8 +360,7 @@ static void startScreen(void) {
     KT_External_Inverter_On();
     EEpromWrite(0xFE, 0xA5);  // marks every start, outside the settings image
     powerOnCalibration();
-    // The power-on macro and the splash bitmap join here with macros and stored bitmaps;
-    // without them no power-on macro runs and no splash bitmap exists.
+    // The power-on macro joins here with the macro engine.
     bool escapeSeen = checkEscape() != 0;
     bool demoRan = false;
     int demo = KT_Check_Demo();
@@ -366,7 +369,11 @@ static void startScreen(void) {
         demoRan = true;
     }
     if (eepromData.splashFlag == FLAG_ON && !escapeSeen && !splashShown) {
-        GUI_DispStringAt("(invalid splash bitmap)", Origin_X, Origin_Y + 10);
+        const ExtMemDirEntry *e = KT_GetExtBitmap(eepromData.splashBitmap);
+        if (e && KT_DrawBitmap(e, Origin_X, Origin_Y))
+            splashShown = 1;
+        else
+            GUI_DispStringAt("(invalid splash bitmap)", Origin_X, Origin_Y + 10);
     } else if (eepromData.ponmacFlag != FLAG_ON && !demoRan) {
         drawBanner();
     }

@@ -8,7 +8,10 @@
 #include "../devices/KT_led.h"
 #include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
+#include "../devices/serialmem.h"
+#include "../fs/sdcard.h"
 #include "../gui/GUI.h"
+#include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
 #include "board.h"
 
@@ -17,6 +20,8 @@
 void InitEverything(void) {
     InitGPIO();
     InitTouch();
+    InitSerialFlash();
+    KT_ExtMem_SetGeometry(ReadSerialFlashID());
     InitI2C();
     SDCardSlotInit(0);
 }
@@ -36,5 +41,6 @@ void KT_main(void) {
     KT_Touch_Init();
     GUI_Init();
     KT_Display_PowerUp();
+    if (!KT_Load_ExtMem()) perr("!Error loading bitmaps from SD card or Data Flash.\r");
     GUIDEMO_main();
 }

@@ -41,13 +41,15 @@ static const u8 CRCLo[256] = {
     0x44, 0x84, 0x85, 0x45, 0x87, 0x47, 0x46, 0x86, 0x82, 0x42, 0x43, 0x83, 0x41, 0x81, 0x80, 0x40,
 };
 
-u16 CalcCRC(const u8 *buf, int len) {
-    u8 lo = 0xFF;  // low byte of the running CRC
-    u8 hi = 0xFF;  // high byte
-    for (int k = 0; k < len; ++k) {
+u16 CalcCRCMore(u16 crc, const u8 *buf, u32 len) {
+    u8 lo = (u8)crc;         // low byte of the running CRC
+    u8 hi = (u8)(crc >> 8);  // high byte
+    for (u32 k = 0; k < len; ++k) {
         u8 i = lo ^ buf[k];
         lo = hi ^ CRCHi[i];
         hi = CRCLo[i];
     }
     return (u16)((hi << 8) | lo);
 }
+
+u16 CalcCRC(const u8 *buf, int len) { return CalcCRCMore(CRC_INIT, buf, len > 0 ? (u32)len : 0); }

@@ -9,6 +9,9 @@
 #include "../devices/KT_timer.h"
 #include "../devices/interrupt.h"
 #include "../storage/KT_eeprom.h"
+#include "../storage/KT_extmem.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
 #include "board.h"
 
 // GPIO pins of the two ports (port C 11/12 for port 0, port B 30/31 for port 1) and the
@@ -667,4 +670,106 @@ void txWait(void) {
         txWait0();
     else
         txWait1();
+}
+
+// ---------------------------------------------------------------------------------------
+// Binary download. The receive handler stores every byte raw: no XON/XOFF, no CR, no line
+// counting; it still asks the host to pause when the ring runs full.
+
+#define BIN_BLOCK 128  // bytes programmed at a time; the ring holds four blocks
+
+static void rxBinWord(int port, u32 w) {
+    if (w & UART_RX_ERR) {
+        rxError = (u8)(w >> 8);
+        board_uart_rx_reset(port);
+    }
+    if (rxCount > RX_XOFF_LEVEL && !rxStopped && !txBusy) {
+        rxStopped = 1;
+        board_uart_write(port, XOFF);
+    }
+    if (rxCount >= RX_BUF_SIZE) {
+        bufferOverflow = 1;
+        return;
+    }
+    store((u8)(w & 0xFF));
+}
+
+static void rxBin(int port) {
+    while (board_uart_rx_ready(port)) rxBinWord(port, board_uart_read(port));
+}
+
+void KT_ISR_rx0_bin_main(void) { rxBin(0); }
+void KT_ISR_rx1_bin_main(void) { rxBin(1); }
+
+static void emptyRing(void) {
+    ringEmpty();
+    rxGotLine = 0;
+    binaryMode = 0;
+    startCmd = 1;
+}
+
+void makeUartBinMain(void) {
+    __ARMLIB_disableIRQ();
+    if (mainIsUart0)
+        interrupt_set_isr(IRQ_UART0_RX, KT_ISR_rx0_bin_main);
+    else
+        interrupt_set_isr(IRQ_UART1_RX, KT_ISR_rx1_bin_main);
+    emptyRing();
+    __ARMLIB_enableIRQ();
+}
+
+void restoreUartBinMain(void) {
+    __ARMLIB_disableIRQ();
+    if (mainIsUart0)
+        interrupt_set_isr(IRQ_UART0_RX, KT_ISR_rx0_main);
+    else
+        interrupt_set_isr(IRQ_UART1_RX, KT_ISR_rx1_main);
+    emptyRing();
+    bufferOverflow = 0;
+    rxError = 0;
+    __ARMLIB_enableIRQ();
+}
+
+int doEEPROMBinDownload(u32 addr, u32 len, u32 timeout) {
+    makeUartBinMain();
+    bufferOverflow = 0;
+    rxError = 0;
+    txChar('>');
+    txChar('\r');
+    gpTimer = timeout;
+    int ok = 0;
+    for (;;) {
+        // XON once per pass while there is room for a block: the host's pace.
+        if (rxCount <= RX_XON_LEVEL) {
+            txChar(XON);
+            if (!rs485On()) rxStopped = 0;
+        }
+        u32 block = len < BIN_BLOCK ? len : BIN_BLOCK;
+        if (len > 0 && (u32)rxCount >= block) {
+            gpTimer = timeout;
+            // Blocks start at multiples of 128 in a ring of four blocks: never wrapped.
+            if (KT_ExtMem_ProgramArea(addr, rxTail, block, 0) != 0) break;
+            u8 *t = rxTail + block;
+            if (t >= rxBuf + RX_BUF_SIZE) t = rxBuf;
+            rxTail = t;
+            __ARMLIB_disableIRQ();
+            rxCount = rxCount - (s32)block;
+            __ARMLIB_enableIRQ();
+            len -= block;
+            addr += block;
+            if (bufferOverflow) break;
+        }
+        if (bufferOverflow || gpTimer == 0 || rxError) break;
+        // Buttons stay alive during a long download.
+        int pressed = 0, tx, ty;
+        KT_Touch_Get_State(&pressed, &tx, &ty);
+        if (pressed) handle_touch();
+        if (len == 0) {
+            ok = 1;
+            break;
+        }
+        boardIdle();
+    }
+    restoreUartBinMain();
+    return ok;
 }

@@ -97,11 +97,18 @@ void txWait0(void);
 void txWait1(void);
 void txWait(void);
 
+// Binary download into the Data Flash: download receive mode and the transfer itself.
+void makeUartBinMain(void);
+void restoreUartBinMain(void);
+int doEEPROMBinDownload(u32 addr, u32 len, u32 timeout);
+
 // Interrupt handlers.
 void KT_ISR_rx0_main(void);
 void KT_ISR_rx1_main(void);
 void KT_ISR_rx0_aux(void);
 void KT_ISR_rx1_aux(void);
+void KT_ISR_rx0_bin_main(void);
+void KT_ISR_rx1_bin_main(void);
 void KT_ISR_tx0_main(void);
 void KT_ISR_tx1_main(void);
 void KT_ISR_tx0_aux(void);

@@ -5,16 +5,17 @@
 #include "parse_command.h"
 
 #include <stdio.h>
+#include <string.h>
 
+#include "../app/crc16.h"
 #include "../comm/Rtosinit.h"
+#include "../devices/lcd_driver.h"
+#include "../devices/serialmem.h"
 #include "../fs/file_sys.h"
 #include "../gui/GUI_BMP.h"
+#include "../storage/KT_extmem.h"
+#include "board.h"
 
-int cmdFrameDump(char *line) { return 0; }
-int cmdFrameCrc(char *line) { return 0; }
-int cmdProgramCrc(char *line) { return 0; }
-int cmdProgramBlockCrc(char *line) { return 0; }
-int cmdExtMemCrc(char *line) { return 0; }
 
 // Lets a host check its handling of a refused line ("!\r") and of a corrupt one ("#\r").
 int cmdRejectTest(char *line) { return CMD_REJECTED; }
@@ -76,14 +77,244 @@ int cmdVpw(char *line) { return 0; }
 int cmdVfp(char *line) { return 0; }
 int cmdVbp(char *line) { return 0; }
 int cmdPanelAdjust(char *line) { return 0; }
-int cmdFlashHelp(char *line) { return 0; }
-int cmdFlashId(char *line) { return 0; }
-int cmdFlashRead(char *line) { return 0; }
-int cmdFlashCompare(char *line) { return 0; }
-int cmdFlashWriteTest(char *line) { return 0; }
-int cmdFlashErase(char *line) { return 0; }
-int cmdFlashSectorErase(char *line) { return 0; }
-int cmdFlashStatus(char *line) { return 0; }
-int cmdFlashWriteEnable(char *line) { return 0; }
-int cmdFlashWriteDisable(char *line) { return 0; }
-int cmdSerialTrace(char *line) { return 0; }
+
+// ---------------------------------------------------------------------------------------
+// Checksums and the frame-buffer dump.
+
+#define PIECE 256                 // checksummed memories are read in pieces of this size
+#define FRAME_LINE_PIXELS 640
+#define FRAME_LINES 480
+#define PROG_IMAGE_START 0x10000u  // the program image lies 64 KiB above the boot block
+#define PROG_IMAGE_SIZE 0x7F0000u
+#define BOOT_BLOCK_SIZE 0x1000u
+
+int cmdFrameDump(char *line) {
+    int y;
+    if (sscanf(line, "*FB %d", &y) != 1 || y < 0 || y >= FRAME_LINES) return 0;
+    char v[8];
+    for (int x = 0; x < FRAME_LINE_PIXELS; ++x) {
+        snprintf(v, sizeof v, x < FRAME_LINE_PIXELS - 1 ? "%04X," : "%04X", vram[y * FRAME_LINE_PIXELS + x]);
+        txString(v);
+    }
+    return 1;
+}
+
+int cmdFrameCrc(char *line) {
+    pout("0x%04X\r", CalcCRC((const u8 *)vram, (int)(FRAME_LINE_PIXELS * FRAME_LINES * 2)));
+    return 1;
+}
+
+static u16 programCrc(u32 from, u32 n) {
+    u8 piece[PIECE];
+    u16 crc = CRC_INIT;
+    while (n > 0) {
+        u32 want = n < PIECE ? n : PIECE;
+        u32 got = board_progflash_read(from, piece, want);
+        if (got == 0) break;
+        crc = CalcCRCMore(crc, piece, got);
+        from += got;
+        n -= got;
+    }
+    return crc;
+}
+
+int cmdProgramCrc(char *line) {
+    pout("0x%04X\r", programCrc(PROG_IMAGE_START, PROG_IMAGE_SIZE));
+    return 1;
+}
+
+int cmdProgramBlockCrc(char *line) {
+    pout("0x%04X ", programCrc(0, BOOT_BLOCK_SIZE));
+    return 1;
+}
+
+int cmdExtMemCrc(char *line) {
+    unsigned long start = 0, end = 0;
+    int n = sscanf(line, "%*s %lx %lx", &start, &end);
+    if (n == 2) {
+        if (end >= Flash1Size || end < start) {
+            txString(":arg error\r");
+            return 0;
+        }
+        u8 piece[PIECE];
+        u16 crc = CRC_INIT;
+        for (unsigned long a = start; a <= end; a += PIECE) {
+            u32 want = end - a + 1 < PIECE ? (u32)(end - a + 1) : PIECE;
+            ReadSerialFlash((u32)a, want, piece);
+            crc = CalcCRCMore(crc, piece, want);
+        }
+        snprintf(out_buffer, OUT_BUFFER_SIZE, "0x%04lX\r", (unsigned long)crc);
+        txString(out_buffer);
+        return 1;
+    }
+    if (n == 1) {
+        txString(":missing argument\r");
+        return 0;
+    }
+    u16 magic = extRd16(ExtMemBuffer);
+    if (magic != EXTMEM_MAGIC) {
+        perr(":External memory invalid (%04X vs %04X)\r", magic, EXTMEM_MAGIC);
+        return 0;
+    }
+    u32 size = extRd32(ExtMemBuffer + 4);
+    // A size the staging buffer cannot hold is as invalid as none.
+    if (size == 0 || size == 0xFF || size > ExtMemSize) {
+        perr(":External memory invalid size 0x%08X\r", (unsigned)size);
+        return 0;
+    }
+    pout("0x%04X\r", CalcCRC(ExtMemBuffer, (int)size));
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Serial flash maintenance.
+
+static const char *const flashHelp[] = {
+    ":Serial Flash Commands: \r",
+    ":  *fid      Display Serial FLASH ID (m25p32=202016)\r",
+    ":  *fst      Display status (b0=WIP, b1=WEN, 2-4=BlkProt, 7=SWRP\r",
+    ":  *frd [#]  Read from 0x0 or optional address\r",
+    ":  *fwr      Write specific location\r",
+    ":  *fer      Block erase whole flash (~20 seconds)\r",
+    ":  *fser #   Erase sector # (64 sectors of 64K each in m25p32)\r",
+    ":  *fwe      Set write enable bit(WEN) in status register\r",
+    ":  *fwd      Clear write enable bit(WEN) in status register\r",
+};
+
+int cmdFlashHelp(char *line) {
+    for (const char *l : flashHelp) pout("%s", l);
+    return 1;
+}
+
+int cmdFlashId(char *line) {
+    pout(":Serial Flash ID = %08x\r", (unsigned)ReadSerialFlashID());
+    return 1;
+}
+
+int cmdFlashRead(char *line) {
+    int a = 0;
+    if (sscanf(line, "*frd %i", &a) != 1) a = 0;
+    u32 addr = (u32)a;
+    if (addr > Flash1Size) {
+        perr(":Address to large.  Max size is 0x%X(%d decimal)\r", (unsigned)Flash1Size, (int)Flash1Size);
+        return 0;
+    }
+    u32 n = addr + 16 < Flash1Size ? 16 : Flash1Size - addr;
+    u8 b[16];
+    ReadSerialFlash(addr, n, b);
+    char text[TX_BUF_SIZE];
+    int k = snprintf(text, sizeof text, ":Data Flash %d bytes at 0x%08X:", (int)n, (unsigned)addr);
+    for (u32 i = 0; i < n; ++i) k += snprintf(text + k, sizeof text - k, " %02X", b[i]);
+    snprintf(text + k, sizeof text - k, "\r");
+    pout("%s", text);
+    return 1;
+}
+
+int cmdFlashCompare(char *line) {
+    u32 size = extRd32(ExtMemBuffer + 4);
+    if (size > ExtMemSize) size = ExtMemSize;  // never past the staging buffer
+    if (size > Flash1Size) size = Flash1Size;
+    u8 b[8];
+    for (u32 a = 0; a < size; a += 8) {
+        u32 n = size - a < 8 ? size - a : 8;
+        ReadSerialFlash(a, n, b);
+        for (u32 i = 0; i < n; ++i) {
+            if (b[i] != ExtMemBuffer[a + i]) {
+                pout(":Data Flash[%d] = 0x%02X, but ExtMemBuffer[%d] = 0x%02X\r", (int)(a + i), b[i], (int)(a + i),
+                     ExtMemBuffer[a + i]);
+                return 0;
+            }
+        }
+    }
+    pout(":Data Flash and ExtMemBuffer seem identical\r");
+    return 1;
+}
+
+static void writeTest(u32 addr, const u8 *bytes) {
+    char text[TX_BUF_SIZE];
+    int k = snprintf(text, sizeof text, ":Writing Serial Flash addr0x%08X/len=%d: ", (unsigned)addr, 8);
+    for (int i = 0; i < 8; ++i) k += snprintf(text + k, sizeof text - k, " %02X", bytes[i]);
+    pout("%s", text);
+    WriteSerialFlash(addr, 8, bytes);
+    pout("   done!\r");
+}
+
+int cmdFlashWriteTest(char *line) {
+    static const u8 first[8] = {0xC5, 0x5C, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+    static const u8 second[8] = {0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE};
+    writeTest(0, first);
+    writeTest(0x10000, second);
+    return 1;
+}
+
+int cmdFlashErase(char *line) {
+    pout(":Erasing Serial Flash...  ");
+    EraseSerialFlash();
+    pout("done!\r");
+    return 1;
+}
+
+// Sector numbers count 64 KiB of address space; only those inside the flash are erased.
+int cmdFlashSectorErase(char *line) {
+    int n;
+    if (sscanf(line, "*fser %d", &n) != 1 || n < 0 || (u32)n >= Flash1Size / 0x10000u) return 0;
+    pout(":Erasing 64KByte sector %d of serial flash... ", n);
+    SectorEraseSerialFlash((u8)n);
+    pout("  done!\r");
+    return 1;
+}
+
+int cmdFlashStatus(char *line) {
+    pout(":Serial Flash Status = 0x%02X\r", SerialFlashStatus());
+    return 1;
+}
+
+int cmdFlashWriteEnable(char *line) {
+    SetWriteEnable();
+    return 1;
+}
+
+int cmdFlashWriteDisable(char *line) {
+    ClearWriteEnable();
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// The serial trace ring: two-byte entries (type, data) of the serial link's trace points.
+
+u8 traceBuf[TRACE_SIZE];
+u8 *tracePt = traceBuf;
+u8 *const traceEnd = traceBuf + TRACE_SIZE - 6;
+
+void trace(u8 type, u8 data) {
+    u8 *p = tracePt;
+    if (p >= traceEnd) p = traceBuf;
+    p[0] = type;
+    p[1] = data;
+    p[2] = 0;
+    tracePt = p + 2;
+}
+
+int cmdSerialTrace(char *line) {
+    static u8 copy[TRACE_SIZE];  // the ring keeps changing under the interrupts
+    memcpy(copy, traceBuf, sizeof copy);
+    u32 start = (u32)(tracePt - traceBuf);
+    u32 end = (u32)(traceEnd - traceBuf);
+    if (start >= end) start = 0;
+    u32 p = start;
+    do {
+        u8 type = copy[p], data = copy[p + 1];
+        char shown = data > 0x20 ? (char)data : '.';
+        switch (type) {
+            case TRACE_TX_INT: pout("txInt *txPtr = 0x%02x ('%c')\r", data, shown); break;
+            case TRACE_RX_INT: pout("rxInt data = 0x%02x ('%c')\r", data, shown); break;
+            case TRACE_XOFF: pout("Sent XOFF\r"); break;
+            case TRACE_LINE: pout("rxString %d long\r", data); break;
+            case TRACE_STRING: pout("txString '%c'\r", data); break;
+            default: break;
+        }
+        p += 2;
+        if (p >= end) p = 0;
+    } while (p != start);
+    return 1;
+}

@@ -215,4 +215,11 @@ int cmdFlashWriteEnable(char *line);    // "*fwe": set write enable
 int cmdFlashWriteDisable(char *line);   // "*fwd": clear write enable
 int cmdSerialTrace(char *line);         // "*sht": show the serial trace
 
+// The serial trace ring of cmd_diag.cpp ("*sht"): two-byte entries, type and data.
+#define TRACE_SIZE 4096
+enum { TRACE_TX_INT = 0, TRACE_RX_INT = 1, TRACE_XOFF = 2, TRACE_LINE = 3, TRACE_STRING = 4 };
+extern u8 traceBuf[TRACE_SIZE];
+extern u8 *tracePt;
+void trace(u8 type, u8 data);
+
 #endif

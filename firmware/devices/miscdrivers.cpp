@@ -124,3 +124,6 @@ void setOrient(int o) {
     board_gpio_write(PIN_ORIENT0_PORT, PIN_ORIENT0, o & 1);
     board_gpio_write(PIN_ORIENT1_PORT, PIN_ORIENT1, (o >> 1) & 1);
 }
+
+// The SD-card activity LED, lit while the card is read for the image.
+void setSDled(int on) { board_gpio_write(PIN_SDLED_PORT, PIN_SDLED, on ? 1 : 0); }

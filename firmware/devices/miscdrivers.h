@@ -43,5 +43,6 @@ void SetAudioVolume(int v);
 void setVQpin(int v);
 int getVQpin(void);
 void setOrient(int o);
+void setSDled(int on);  // B 14 high while on
 
 #endif

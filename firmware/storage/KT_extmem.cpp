@@ -1,0 +1,618 @@
+// The external-memory image: loading from the SD card or the Data Flash, copying to the
+// Data Flash, the fix-up, and the download commands that program the Data Flash.
+//
+// An image comes from outside, so nothing here trusts it: the header, every directory entry
+// and every record is checked against the staging buffer before it is read or changed.
+#include "KT_extmem.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "../app/GUIDEMO.h"
+#include "../comm/Rtosinit.h"
+#include "../devices/KT_led.h"
+#include "../devices/KT_timer.h"
+#include "../devices/miscdrivers.h"
+#include "../devices/serialmem.h"
+#include "../fs/file_sys.h"
+#include "../fs/sdcard.h"
+#include "../gui/GUI.h"
+#include "../memmap.h"
+#include "KT_bitmaps.h"
+#include "KT_eeprom.h"
+#include "KT_fonts.h"
+
+u8 *const ExtMemBuffer = (u8 *)sdramPtr(EXTMEM_ADDR);
+const u32 ExtMemSize = EXTMEM_SIZE;
+u32 Flash1Size = 0x400000;
+u32 Flash1SectorSize = 0x10000;
+u32 Flash1NumSectors = 64;
+
+#define COPY_WRITE_SIZE 8       // the copy to the Data Flash writes in units of this size
+#define COPY_DOTS_EVERY 16384   // one "." per this many writes (128 KiB)
+#define ERASE_UNIT 0x10000u     // a sector number of the erase command counts 64 KiB
+#define COPY_LED_PERIOD 100
+
+void KT_ExtMem_SetGeometry(u32 flashId) {
+    switch (flashId & 0xFF) {
+        case 0x17:
+            Flash1Size = 0x800000;
+            Flash1SectorSize = 0x20000;
+            break;
+        case 0x18:
+            Flash1Size = 0xB00000;
+            Flash1SectorSize = 0x40000;
+            break;
+        default:
+            Flash1Size = 0x400000;
+            Flash1SectorSize = 0x10000;
+            break;
+    }
+    Flash1NumSectors = 64;
+}
+
+// ---------------------------------------------------------------------------------------
+// Field access and the relocation rule.
+
+u16 extRd16(const void *p) {
+    const u8 *b = (const u8 *)p;
+    return (u16)(b[0] | b[1] << 8);
+}
+
+u32 extRd32(const void *p) {
+    const u8 *b = (const u8 *)p;
+    return (u32)b[0] | (u32)b[1] << 8 | (u32)b[2] << 16 | (u32)b[3] << 24;
+}
+
+void extWr32(void *p, u32 v) {
+    u8 *b = (u8 *)p;
+    b[0] = (u8)v;
+    b[1] = (u8)(v >> 8);
+    b[2] = (u8)(v >> 16);
+    b[3] = (u8)(v >> 24);
+}
+
+int tryFixup(u32 *field) {
+    u32 v = extRd32(field);
+    if (v < EXTMEM_ADDR) {
+        if (v >= ExtMemSize) return 0;
+        extWr32(field, EXTMEM_ADDR + v);
+        return 1;
+    }
+    return v - EXTMEM_ADDR <= ExtMemSize;
+}
+
+const u8 *KT_ExtMem_Range(u32 addr, u32 len) {
+    if (addr < EXTMEM_ADDR) return 0;
+    u32 off = addr - EXTMEM_ADDR;
+    if (off > ExtMemSize || len > ExtMemSize - off) return 0;
+    return ExtMemBuffer + off;
+}
+
+u32 KT_ExtMem_BytesFrom(u32 addr) {
+    if (addr < EXTMEM_ADDR || addr - EXTMEM_ADDR >= ExtMemSize) return 0;
+    return ExtMemSize - (addr - EXTMEM_ADDR);
+}
+
+const ExtMemHeader *KT_ExtMem_Header(void) {
+    const ExtMemHeader *h = (const ExtMemHeader *)ExtMemBuffer;
+    if (h->magic != EXTMEM_MAGIC || h->entries == 0 || h->size > ExtMemSize) return 0;
+    return h;
+}
+
+// A directory entry counts only when it lies inside the image the header describes, so that a
+// truncated image never lends stale bytes of an earlier one as directory entries.
+ExtMemDirEntry *KT_ExtMem_Entry(u32 i) {
+    const ExtMemHeader *h = KT_ExtMem_Header();
+    if (!h || i >= h->entries) return 0;
+    u32 end = EXTMEM_HEADER_SIZE + EXTMEM_DIRENT_SIZE * (i + 1);
+    if (end > h->size) return 0;
+    return (ExtMemDirEntry *)(ExtMemBuffer + EXTMEM_HEADER_SIZE + EXTMEM_DIRENT_SIZE * i);
+}
+
+// ---------------------------------------------------------------------------------------
+// Fix-up.
+
+// The record's own fields, after its record field was accepted. 0 stops the fix-up.
+static int fixupRecord(u32 index, ExtMemDirEntry *e) {
+    switch (e->type) {
+        case EXTMEM_BITMAP:
+        case EXTMEM_RLE:
+        case EXTMEM_BITMAP_TR: {
+            u8 *rec = (u8 *)KT_ExtMem_Range(e->record, 12);
+            return rec && tryFixup((u32 *)(rec + 8));
+        }
+        case EXTMEM_MACROS: {
+            if (index != 0) return 1;
+            u32 n = e->size;
+            if (n > ExtMemSize / 8) return 0;
+            u8 *table = (u8 *)KT_ExtMem_Range(e->record, n * 8);
+            if (!table) return 0;
+            for (u32 k = 0; k < n; ++k)
+                if (!tryFixup((u32 *)(table + 8 * k))) return 0;
+            return 1;
+        }
+        case EXTMEM_FONT: {
+            u8 *rec = (u8 *)KT_ExtMem_Range(e->record, 8);
+            return rec && tryFixup((u32 *)(rec + 4)) && tryFixup((u32 *)rec);
+        }
+        default:
+            return 1;
+    }
+}
+
+// The user fonts of the image, in directory order, for the font table. A record counts when
+// its name and its data lie in the buffer and the data is a SIF block ("GUIP" first).
+static void registerUserFonts(void) {
+    KT_Fonts_ClearUser();
+    const ExtMemHeader *h = KT_ExtMem_Header();
+    if (!h) return;
+    for (u32 i = 0; i < h->entries; ++i) {
+        ExtMemDirEntry *e = KT_ExtMem_Entry(i);
+        if (!e) return;
+        if ((e->type & 0x0F) != EXTMEM_FONT || !tryFixup(&e->record)) continue;
+        u8 *rec = (u8 *)KT_ExtMem_Range(e->record, 8);
+        if (!rec || !tryFixup((u32 *)rec) || !tryFixup((u32 *)(rec + 4))) continue;
+        u32 nameAddr = extRd32(rec), dataAddr = extRd32(rec + 4);
+        const char *name = (const char *)KT_ExtMem_Range(nameAddr, 1);
+        u32 nameRoom = KT_ExtMem_BytesFrom(nameAddr);
+        if (!name || !memchr(name, 0, nameRoom)) continue;
+        u32 bytes = KT_ExtMem_BytesFrom(dataAddr);
+        if (dataAddr >= e->record && dataAddr - e->record <= e->size && e->size - (dataAddr - e->record) < bytes)
+            bytes = e->size - (dataAddr - e->record);  // the font ends with its record
+        const u8 *data = KT_ExtMem_Range(dataAddr, 4);
+        if (!data || bytes < 4 || memcmp(data, "GUIP", 4) != 0) continue;
+        KT_Fonts_AddUser(name, data, bytes);
+    }
+}
+
+void KT_Fixup_ExtMem(void) {
+    const ExtMemHeader *h = KT_ExtMem_Header();
+    GUI_RLE16_ForgetPosition();  // compressed streams may have changed under the decoder
+    if (h) {
+        for (u32 i = 0; i < h->entries; ++i) {
+            ExtMemDirEntry *e = KT_ExtMem_Entry(i);
+            if (!e || e->type > EXTMEM_TYPE_LAST || e->size > ExtMemSize) break;
+            if (!tryFixup(&e->record)) break;
+            if (!fixupRecord(i, e)) break;
+        }
+    }
+    registerUserFonts();
+}
+
+// Whatever points into the staging buffer is let go before it is overwritten.
+static void beginLoad(void) {
+    KT_Fonts_ClearUser();
+    KT_ForgetBitmapDescriptors();
+    GUI_RLE16_ForgetPosition();
+}
+
+// A failed load must not leave half an image that looks valid.
+static void invalidateImage(void) { memset(ExtMemBuffer, 0, EXTMEM_HEADER_SIZE); }
+
+// ---------------------------------------------------------------------------------------
+// Loading from the Data Flash.
+
+static void readFlashBlocks(u8 *buffer, u32 from, u32 until) {
+    for (u32 a = from; a < until; a += EXTMEM_FLASH_BLOCK) {
+        u32 n = EXTMEM_FLASH_BLOCK;
+        if (a + n > ExtMemSize) n = ExtMemSize - a;  // never past the staging buffer
+        ReadSerialFlash(a, n, buffer + a);
+    }
+}
+
+static void reportBadMagic(u16 magic) {
+    perr("!Data Flash header is not valid!  Magic was 0x%04X, not 0x%04X\r", magic, EXTMEM_MAGIC);
+}
+
+// Bitmap 1 drawn from the first part of the image, before the rest has been read.
+static void earlySplash(u8 *buffer) {
+    if (eepromData.splashFlag != FLAG_ON || eepromData.splashBitmap != 1) return;
+    const ExtMemHeader *h = (const ExtMemHeader *)buffer;
+    if (h->entries < 2) return;
+    ExtMemDirEntry *e = (ExtMemDirEntry *)(buffer + EXTMEM_HEADER_SIZE + EXTMEM_DIRENT_SIZE);
+    if (e->type != EXTMEM_BITMAP && e->type != EXTMEM_RLE && e->type != EXTMEM_BITMAP_TR) return;
+    u32 off = extRd32(&e->record), size = extRd32(&e->size);
+    if (off >= ExtMemSize || size >= ExtMemSize || off + size < 32 || off + size - 32 >= ExtMemSize) return;
+    readFlashBlocks(buffer, 32, off + size);
+    if (!tryFixup(&e->record)) return;
+    u8 *rec = (u8 *)KT_ExtMem_Range(e->record, 12);
+    if (!rec || !tryFixup((u32 *)(rec + 8))) return;
+    if (KT_DrawBitmap(e, 0, 0)) splashShown = 1;
+}
+
+int Flash1LoadFile(u8 *buffer, u32 flashSize) {
+    beginLoad();
+    ReadSerialFlash(0, 32, buffer);
+    const ExtMemHeader *h = (const ExtMemHeader *)buffer;
+    if (h->magic != EXTMEM_MAGIC) {
+        reportBadMagic(h->magic);
+        invalidateImage();
+        return 1;
+    }
+    if (h->size > ExtMemSize) {
+        perr("!Data Flash size is not valid! (%d)\r", (int)h->size);
+        invalidateImage();
+        return 1;
+    }
+    earlySplash(buffer);
+    ReadSerialFlash(0, EXTMEM_HEADER_SIZE, buffer);
+    if (h->magic != EXTMEM_MAGIC) {
+        reportBadMagic(h->magic);
+        invalidateImage();
+        return 1;
+    }
+    u32 size = h->size;
+    pout(":loading %dKB bitmap/macro file from data flash\r", (int)(size / 1024));
+    readFlashBlocks(buffer, EXTMEM_HEADER_SIZE, size);
+    GUI_RLE16_ForgetPosition();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Copying to the Data Flash.
+
+int CopyMemToFlash1(u32 size, u8 *buffer) {
+    if (size == 0) {
+        pout(": No memory to copy to Data Flash?\r");
+        return 0;
+    }
+    if (size > Flash1Size) size = Flash1Size;
+    // Whole sectors of the part's own size, named by the 64 KiB unit they start at, so
+    // that every byte to be written has been erased whatever the geometry.
+    u32 sectors = (size + Flash1SectorSize - 1) / Flash1SectorSize;
+    if (sectors > Flash1NumSectors) sectors = Flash1NumSectors;
+    if (sectors == 0) {
+        pout("\r! No sectors to erase!\r");
+        return 0;
+    }
+    FlashLed(COPY_LED_PERIOD);
+    pout(":Copy SD Card to Data Flash:");
+    for (u32 s = 0; s < sectors; ++s) {
+        if (s % 8 == 1) pout("+");
+        SectorEraseSerialFlash((u8)(s * (Flash1SectorSize / ERASE_UNIT)));
+        u8 status = SerialFlashStatus();
+        if (status) pout("\r! Sector erase has status 0x%X!  Continuing... ", status);
+    }
+    // The header goes in last: a copy cut short by a power failure leaves an erased header,
+    // never a valid one in front of incomplete data.
+    u32 writes = 0;
+    for (u32 a = EXTMEM_HEADER_SIZE; a < size; a += COPY_WRITE_SIZE) {
+        u32 n = size - a < COPY_WRITE_SIZE ? size - a : COPY_WRITE_SIZE;
+        WriteSerialFlash(a, n, buffer + a);
+        if (++writes % COPY_DOTS_EVERY == 0) pout(".");
+    }
+    WriteSerialFlash(0, EXTMEM_HEADER_SIZE, buffer);
+    FlashLed(0);
+    pout("  DONE!\r");
+    return 0;
+}
+
+static int CopyBinFileToFlash1(FF_FILE *file, const char *name, u8 *buffer, u32 flashSize) {
+    u32 len = file->length;
+    if (len > ExtMemSize || fread(buffer, 1, len, file) != len) {
+        pout("!Failed to read file '%s' into memory\r", name);
+        return 21;
+    }
+    if (len >= EXTMEM_HEADER_SIZE) extWr32(buffer + 4, len);
+    return CopyMemToFlash1(len, buffer);
+}
+
+// ---------------------------------------------------------------------------------------
+// Loading from the SD card.
+
+static int SDLoadBinFileAndSplash(u8 *buffer, u32 size, u32 *count, FF_FILE *file) {
+    u32 len = file->length;
+    if (len > size) return 0;  // larger than the staging buffer: nothing is read
+    u32 got = fread(buffer, 1, len, file);
+    if (count) *count = got;
+    if (got != len) return 0;
+    u16 magic = len >= 2 ? extRd16(buffer) : 0;
+    if (magic != EXTMEM_MAGIC) {
+        reportBadMagic(magic);
+        return 0;
+    }
+    return 1;
+}
+
+// The lower-cased 8.3 name of a directory entry says "vmod*.bin".
+static int isImageName(const FF_DIRENT *d) {
+    const char *want = "vmod";
+    for (int i = 0; i < 4; ++i)
+        if ((d->name[i] | 0x20) != want[i]) return 0;
+    return (d->name[8] | 0x20) == 'b' && (d->name[9] | 0x20) == 'i' && (d->name[10] | 0x20) == 'n';
+}
+
+static void entryName(const FF_DIRENT *d, char *out) {
+    int n = 0;
+    for (int i = 0; i < 8 && d->name[i] != ' '; ++i) out[n++] = d->name[i];
+    out[n++] = '.';
+    for (int i = 8; i < 11 && d->name[i] != ' '; ++i) out[n++] = d->name[i];
+    out[n] = 0;
+}
+
+// The first vmod*.bin of the current directory that opens, or none.
+static FF_FILE *openImageFile(char *name) {
+    FF_DIRENT d;
+    for (int r = read_directory_entry(&d, 0); r; r = read_directory_entry(&d, 1)) {
+        if ((d.attributes & (FF_ATTR_DIRECTORY | FF_ATTR_VOLUME)) || !isImageName(&d)) continue;
+        entryName(&d, name);
+        FF_FILE *f = fopen(name, FF_MODE_READ);
+        if (f) return f;
+    }
+    return 0;
+}
+
+static int fileExists(const char *name) {
+    FF_FILE *f = fopen(name, FF_MODE_READ);
+    if (!f) return 0;
+    fclose(f);
+    return 1;
+}
+
+static int loadFromFlash(void) {
+    int err = Flash1LoadFile(ExtMemBuffer, Flash1Size);
+    if (err) {
+        perr("!No SD Card and failed to load from Data Flash(%d)\r\n", err);
+        return 0;
+    }
+    KT_Fixup_ExtMem();
+    return 1;
+}
+
+static void drawSplashFile(void) {
+    FF_FILE *f = fopen("splash.bmp", FF_MODE_READ);
+    if (!f) return;
+    u32 len = f->length;
+    int complete = len <= ExtMemSize && fread(ExtMemBuffer, 1, len, f) == len;
+    fclose(f);
+    if (!complete) {
+        pout(":splash.bmp could not be loaded\r");
+        return;
+    }
+    GUI_CONTEXT saved;
+    GUI_SaveContext_(&saved);
+    int drawn = GUI_BMP_DrawEx(ExtMemBuffer, len, 0, 0);
+    GUI_RestoreContext(&saved);
+    if (drawn) splashShown = 1;
+}
+
+int KT_Load_ExtMem(void) {
+    beginLoad();
+    if (!SDCardIsReady() && SDCardDetect()) initialize_media();
+    if (!SDCardIsReady()) return loadFromFlash();
+    drawSplashFile();
+    int copyMode = fileExists("flash1.ini");
+    char name[13];
+    FF_FILE *f = openImageFile(name);
+    if (!f) return loadFromFlash();
+    u32 len = f->length;
+    if (copyMode) {
+        if (len > Flash1Size) {
+            fclose(f);
+            perr("!Failed to copy *.BIN file (%d bytes) from SD Card to Data Flash (max %d bytes)\r", (int)len,
+                 (int)Flash1Size);
+            return 0;
+        }
+        setSDled(1);
+        int err = CopyBinFileToFlash1(f, name, ExtMemBuffer, Flash1Size);
+        setSDled(0);
+        fclose(f);
+        if (err) {
+            invalidateImage();
+            perr("!Failed to copy *.BIN file from SD Card to Data Flash(%d)\r", err);
+            return 0;
+        }
+        KT_Fixup_ExtMem();
+        return 1;
+    }
+    pout(":loading %dKB bitmap/macro file from SD card\r", (int)(len / 1024));
+    setSDled(1);
+    int ok = SDLoadBinFileAndSplash(ExtMemBuffer, ExtMemSize, 0, f);
+    setSDled(0);
+    fclose(f);
+    if (!ok) {
+        invalidateImage();
+        perr("!SD card error %d\r", _FF_error);
+        return 0;
+    }
+    KT_Fixup_ExtMem();
+    return 1;
+}
+
+int KT_Load_VmodBin_To_ExtMem(void) {
+    char name[13];
+    FF_FILE *f = openImageFile(name);
+    if (!f) return 0;
+    beginLoad();
+    pout(":loading %dKB bitmap/macro file from SD card...\r", (int)(f->length / 1024));
+    setSDled(1);
+    int ok = SDLoadBinFileAndSplash(ExtMemBuffer, ExtMemSize, 0, f);
+    setSDled(0);
+    fclose(f);
+    if (!ok) {
+        invalidateImage();
+        pout(":!SD card error %d\r", _FF_error);
+        return 0;
+    }
+    KT_Fixup_ExtMem();
+    return 1;
+}
+
+int KT_ExtMem_SdLoad(const char *dir) {
+    if (initialize_media() != 1) return 0;
+    if (chdir(dir, FF_FROM_ROOT) < 0) return 0;
+    return KT_Load_VmodBin_To_ExtMem();
+}
+
+// ---------------------------------------------------------------------------------------
+// Programming and erasing the Data Flash.
+
+int KT_ExtMem_Erase_Sector(int n) {
+    if (n < 0 || (u32)n >= Flash1NumSectors) return 3;
+    // A sector of the part's own size, as "xma" reports it.
+    SectorEraseSerialFlash((u8)((u32)n * (Flash1SectorSize / ERASE_UNIT)));
+    return 0;
+}
+
+int KT_ExtMem_Erase_Chip(void) {
+    EraseSerialFlash();
+    return 0;
+}
+
+int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset) {
+    if (reset && address == 0 && !source) return 0;  // nothing is kept between calls to clear
+    if (!source) return 2;
+    if (reset) return 4;
+    if ((unsigned long long)address + length > Flash1Size) return 1;
+    // A page program wraps inside its page: split at every page boundary.
+    while (length > 0) {
+        u32 room = SFLASH_PAGE_SIZE - (address % SFLASH_PAGE_SIZE);
+        u32 n = length < room ? length : room;
+        WriteSerialFlash(address, n, source);
+        address += n;
+        source += n;
+        length -= n;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Commands.
+
+int KT_ExtMem_ReportSizes(void) {
+    if (SDCardIsReady() && fileExists("SD_dnld.ini"))
+        pout("%ld %ld %ld\r", (long)ExtMemSize, (long)0x100000, (long)ExtMemSize);
+    else
+        pout("%ld %ld %ld\r", (long)Flash1Size, (long)Flash1SectorSize, (long)ExtMemSize);
+    return 1;
+}
+
+int KT_ExtMem_EraseCommand(const char *args) {
+    unsigned magic = 0;
+    int sector = 0;
+    int n = sscanf(args, "%x %d", &magic, &sector);
+    if (n < 1 || magic != EXTMEM_MAGIC) {
+        perr(":Magic value was wrong (got 0x%X, should be 0x%X\r", magic, EXTMEM_MAGIC);
+        return 0;
+    }
+    if (n == 2) {
+        pout(":Erasing sector %d...", sector);
+        if (KT_ExtMem_Erase_Sector(sector) != 0) {
+            pout("\r:Erase sector %d failed\r", sector);
+            return 0;
+        }
+        pout(" done\r");
+        return 1;
+    }
+    pout(":Erasing chip...");
+    KT_ExtMem_Erase_Chip();
+    pout(" done\r");
+    return 1;
+}
+
+// One "xmp" line: characters are data bytes, a blank escapes the next character.
+enum { XMP_GO_ON, XMP_END, XMP_PAST_END, XMP_OVERFLOW };
+
+static int escapedByte(char c, u8 *out) {
+    switch (c) {
+        case ' ': *out = 0x20; return 1;
+        case '0': *out = 0x00; return 1;
+        case 'B': *out = 0x08; return 1;
+        case 'N': *out = 0x0A; return 1;
+        case 'R': *out = 0x0D; return 1;
+        case 'X': *out = 0x11; return 1;
+        case 'Y': *out = 0x13; return 1;
+        case '[': *out = 0x1B; return 1;
+        case 'Q':
+        case 'q': return 0;
+        default: *out = (u8)c; return 1;
+    }
+}
+
+static int decodeXmpLine(const char *line, u32 addr, u8 *data, u32 *count, int verbose) {
+    u32 n = 0;
+    for (const char *p = line; *p; ++p) {
+        u8 b = (u8)*p;
+        if (*p == ' ') {
+            if (!p[1]) break;  // a blank at the end escapes nothing
+            ++p;
+            if (!escapedByte(*p, &b)) {
+                *count = n;
+                return XMP_END;
+            }
+        }
+        if ((unsigned long long)addr + n + 1 > Flash1Size) {
+            *count = n;
+            return XMP_PAST_END;
+        }
+        if (n == XMP_MAX_BYTES) {
+            *count = n;
+            return XMP_OVERFLOW;
+        }
+        data[n++] = b;
+        if (verbose) pout("byte %u: %02X\r", (unsigned)(n - 1), b);
+    }
+    *count = n;
+    return XMP_GO_ON;
+}
+
+static char xmpLine[RX_BUF_SIZE + 1];
+
+int KT_ExtMem_TextDownload(u32 addr, int verbose) {
+    u8 data[XMP_MAX_BYTES];
+    int result = 1;
+    int ended = 0;
+    binaryEnable = 0;
+    for (;;) {
+        txString("p>\r");
+        while (rxGotLine == 0) KT_Delay(1);
+        rxString(xmpLine, sizeof xmpLine);
+        size_t len = strlen(xmpLine);
+        if (len > 0) xmpLine[len - 1] = 0;  // the terminator
+        if (verbose) {
+            txString("\rSaw: '");
+            txString(xmpLine);
+            txString("'\r");
+        }
+        u32 n = 0;
+        int state = decodeXmpLine(xmpLine, addr, data, &n, verbose);
+        if (state == XMP_PAST_END) txString("\rCannot write past end of external memory!\r");
+        if (state == XMP_OVERFLOW) txString("\rInput buffer overflowed!\r");
+        if (n > 0) {
+            const char *plural = n == 1 ? "" : "s";
+            if (verbose) pout("Programming %u byte%s @ 0x%08X...\r", (unsigned)n, plural, (unsigned)addr);
+            if (KT_ExtMem_ProgramArea(addr, data, n, 0) != 0) {
+                pout("\rWrite to external memory failed! (%u byte%s @ 0x%04X%04X)\r", (unsigned)n, plural,
+                     (unsigned)(addr >> 16), (unsigned)(addr & 0xFFFF));
+                result = 0;
+                break;
+            }
+            addr += n;
+        }
+        if (state == XMP_PAST_END || state == XMP_OVERFLOW) {
+            result = 0;
+            break;
+        }
+        if (state == XMP_END) {
+            ended = 1;
+            break;
+        }
+    }
+    if (ended) {
+        u8 head[2];
+        ReadSerialFlash(0, 2, head);
+        if (extRd16(head) == EXTMEM_MAGIC) {
+            if (Flash1LoadFile(ExtMemBuffer, Flash1Size) != 0) {
+                perr(":Failed to copy new image from Data Flash to memory!\r");
+                result = 0;
+            } else {
+                KT_Fixup_ExtMem();
+            }
+        } else {
+            KT_Fixup_ExtMem();
+        }
+    }
+    if (!binaryDisable) binaryEnable = 1;
+    return result;
+}
