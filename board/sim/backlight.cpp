@@ -1,5 +1,5 @@
 // Scenario check `pwm`: the duty field (bits 0-7) of the LCD controller's contrast/PWM control
-// word, which dims the backlight. The word itself lives with the controller (lcd.cpp).
+// word, which dims the backlight.
 #include <string>
 
 #include "lcd.h"

@@ -18,9 +18,9 @@
 #include "../gui/GUI.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
+#include "../storage/KT_bitmaps.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
-#include "../storage/KT_bitmaps.h"
 #include "board.h"
 #include "crc16.h"
 
@@ -216,7 +216,7 @@ void GUIDEMO_Clear(int bitmap) {
     if (bitmap == 0) {
         GUI_Clear();
     } else if (bitmap > 0) {
-        const ExtMemDirEntry *e = KT_GetExtBitmap(bitmap);
+        const ExtMemDirEntry *e = KT_GetExtBitmap(bitmap);  // a missing bitmap leaves the screen
         if (e) KT_DrawBitmap(e, 0, 0);
     }
     GUI_GotoXY(0, 0);

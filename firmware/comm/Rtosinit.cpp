@@ -10,6 +10,8 @@
 #include "../devices/interrupt.h"
 #include "../storage/KT_eeprom.h"
 #include "../storage/KT_extmem.h"
+#include "../touch/KT_touch.h"
+#include "../touch/buttons.h"
 #include "board.h"
 
 // GPIO pins of the two ports (port C 11/12 for port 0, port B 30/31 for port 1) and the
@@ -758,6 +760,10 @@ int doEEPROMBinDownload(u32 addr, u32 len, u32 timeout) {
             if (bufferOverflow) break;
         }
         if (bufferOverflow || gpTimer == 0 || rxError) break;
+        // Buttons stay alive during a long download.
+        int pressed = 0, tx, ty;
+        KT_Touch_Get_State(&pressed, &tx, &ty);
+        if (pressed) handle_touch();
         if (len == 0) {
             ok = 1;
             break;

@@ -11,11 +11,11 @@
 #include "../comm/Rtosinit.h"
 #include "../devices/lcd_driver.h"
 #include "../devices/serialmem.h"
+#include "../fs/file_sys.h"
+#include "../gui/GUI_BMP.h"
 #include "../storage/KT_extmem.h"
 #include "board.h"
 
-#include "../fs/file_sys.h"
-#include "../gui/GUI_BMP.h"
 
 // Lets a host check its handling of a refused line ("!\r") and of a corrupt one ("#\r").
 int cmdRejectTest(char *line) { return CMD_REJECTED; }

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "../comm/Rtosinit.h"
+#include "../devices/lcd_driver.h"
 #include "../gui/GUI.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_bitmaps.h"
@@ -127,11 +128,11 @@ int cmdBitmapBand(char *line) {
     if (len < 0) len = 0;
     if (dir == 0) {
         if ((long long)y + len > SCREEN_H - 1) len = y < SCREEN_H - 1 ? SCREEN_H - 1 - y : 0;
-        KT_WaitScanPast(y + len);
+        wvr(y + len);
         return KT_DrawBitmapCutOff(e, x, y, 0, off, w, off + len);
     }
     if ((long long)x + len > SCREEN_W - 1) len = x < SCREEN_W - 1 ? SCREEN_W - 1 - x : 0;
-    KT_WaitScanPast(y + h);
+    wvr(y + h);
     return KT_DrawBitmapCutOff(e, x, y, off, 0, off + len, h);
 }
 

@@ -7,6 +7,7 @@
 #include "KT_bitmaps.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "../comm/Rtosinit.h"
 #include "../devices/KT_timer.h"
@@ -84,10 +85,11 @@ static void copyPixels(const Pixels *px, long long x, long long y, int sx0, int 
     if (x < 0 && (long long)sx0 - x > c0) c0 = (long long)sx0 - x;
     if ((long long)sx0 + SCREEN_W - x < c1) c1 = (long long)sx0 + SCREEN_W - x;
     if (c0 >= c1) return;
-    for (int sy = sy0; sy < sy1; ++sy) {
+    long long r0 = sy0, r1 = sy1;  // rows that land on the screen
+    if (y < 0 && (long long)sy0 - y > r0) r0 = (long long)sy0 - y;
+    if ((long long)sy0 + SCREEN_H - y < r1) r1 = (long long)sy0 + SCREEN_H - y;
+    for (long long sy = r0; sy < r1; ++sy) {
         long long dy = y + (sy - sy0);
-        if (dy < 0) continue;
-        if (dy >= SCREEN_H) break;
         const u8 *row = px->data + 2u * ((u32)sy * px->stride);
         long long base = dy * SCREEN_W + x - sx0;
         for (long long sx = c0; sx < c1; ++sx) {
@@ -156,15 +158,26 @@ int KT_DrawBitmapTrClipAbs(const ExtMemDirEntry *e, int x, int y, int x0, int y0
 // ---------------------------------------------------------------------------------------
 // Through the graphics library.
 
-int KT_DrawCompressedBitmap(const ExtBitmap *rec, int x, int y) {
+// The stream is read no further than `avail` bytes (and never past the staging buffer).
+static int drawCompressed(const ExtBitmap *rec, int x, int y, u32 avail) {
     if (!rec) return 0;
     u32 data = extRd32(&rec->data);
-    u32 avail = KT_ExtMem_BytesFrom(data);  // the decoder stops where the buffer ends
+    u32 inBuffer = KT_ExtMem_BytesFrom(data);
+    if (avail > inBuffer) avail = inBuffer;
     if (avail == 0) return 0;
     int w = extRd16(&rec->width), h = extRd16(&rec->height);
     if (w == 0 || h == 0) return 1;
     GUI_BitmapMethodsRLEM16.pfDraw(x, y, w, h, 2 * w, (const u8 *)sdramPtr(data), avail, 0, 1, 1);
     return 1;
+}
+
+int KT_DrawCompressedBitmap(const ExtBitmap *rec, int x, int y) { return drawCompressed(rec, x, y, 0xFFFFFFFFu); }
+
+// A stream that lies inside its record ends with the record.
+static u32 streamBytes(const ExtMemDirEntry *e, const ExtBitmap *rec) {
+    u32 data = extRd32(&rec->data), start = e->record;
+    if (data >= start && data - start <= e->size) return e->size - (data - start);
+    return 0xFFFFFFFFu;
 }
 
 static int drawPlain(const ExtMemDirEntry *e, int x, int y) {
@@ -198,8 +211,10 @@ static int drawPlain(const ExtMemDirEntry *e, int x, int y) {
 int KT_DrawBitmap(const ExtMemDirEntry *e, int x, int y) {
     if (!e) return 0;
     switch (e->type) {
-        case EXTMEM_RLE:
-            return KT_DrawCompressedBitmap(recordOf(e), x, y);
+        case EXTMEM_RLE: {
+            const ExtBitmap *r = recordOf(e);
+            return r ? drawCompressed(r, x, y, streamBytes(e, r)) : 0;
+        }
         case EXTMEM_BITMAP_TR: {
             const ExtBitmap *r = recordOf(e);
             return r ? KT_DrawBitmapTr(e, x, y, (u16)extRd32(&r->extra)) : 0;
@@ -211,21 +226,62 @@ int KT_DrawBitmap(const ExtMemDirEntry *e, int x, int y) {
     }
 }
 
-// Waits until the display scan has passed `line` (the scan position follows the milliseconds
-// since the frame began), at most one frame.
-void KT_WaitScanPast(int line) {
-    if (msPerFrame == 0) return;
-    if (line >= SCREEN_H) line = SCREEN_H - 1;
-    for (u32 i = 0; i <= msPerFrame + 1; ++i) {
-        u32 scanned = frameTimer * SCREEN_H / msPerFrame;
-        if (line < 0 || scanned > (u32)line) return;
-        KT_Delay(1);
+// ---------------------------------------------------------------------------------------
+// Descriptors for pictures kept by reference.
+
+static GUI_BITMAP descPool[BITMAP_DESC_SLOTS];
+static int descNumber[BITMAP_DESC_SLOTS];  // bitmap number of each slot, 0 = free
+
+void KT_ForgetBitmapDescriptors(void) {
+    memset(descNumber, 0, sizeof descNumber);
+    memset(descPool, 0, sizeof descPool);
+}
+
+const GUI_BITMAP *KT_GetExtBitmapDescriptor(int n) {
+    const ExtMemDirEntry *e = KT_GetExtBitmap(n);
+    if (!e) return 0;
+    int slot = -1;
+    for (int i = 0; i < BITMAP_DESC_SLOTS; ++i) {
+        if (descNumber[i] == n) return &descPool[i];
+        if (slot < 0 && descNumber[i] == 0) slot = i;
     }
+    if (slot < 0) return 0;
+    GUI_BITMAP bm;
+    memset(&bm, 0, sizeof bm);
+    if (e->type == EXTMEM_RLE) {
+        const ExtBitmap *r = recordOf(e);
+        u32 data = extRd32(&r->data);
+        u32 avail = KT_ExtMem_BytesFrom(data), inRecord = streamBytes(e, r);
+        if (inRecord < avail) avail = inRecord;
+        if (avail == 0) return 0;
+        bm.XSize = extRd16(&r->width);
+        bm.YSize = extRd16(&r->height);
+        bm.BytesPerLine = (u16)(2 * bm.XSize);
+        bm.BitsPerPixel = 16;
+        bm.pData = (const u8 *)sdramPtr(data);
+        bm.pMethods = &GUI_BitmapMethodsRLEM16;
+        bm.NumBytes = avail;
+    } else {
+        Pixels px;
+        // Whole rows only: a descriptor's data covers BytesPerLine times YSize.
+        if (!pixelsOf(e, &px) || !KT_ExtMem_Range(sdramAddr(px.data), 2u * px.stride * (u32)px.h)) return 0;
+        bm.XSize = (u16)px.w;
+        bm.YSize = (u16)px.h;
+        bm.BytesPerLine = (u16)(2 * px.stride);
+        bm.BitsPerPixel = 16;
+        bm.pData = px.data;
+        bm.pMethods = &GUI_BitmapMethods565;
+        bm.NumBytes = 2u * px.stride * (u32)px.h;
+    }
+    if (bm.NumBytes == 0) return 0;
+    descPool[slot] = bm;
+    descNumber[slot] = n;
+    return &descPool[slot];
 }
 
 int KT_DrawBitmapW(const ExtMemDirEntry *e, int x, int y) {
     if (!e) return 0;
-    KT_WaitScanPast(y + KT_BitmapHeight(e));
+    wvr(y + KT_BitmapHeight(e));  // not while the scan crosses it
     return KT_DrawBitmap(e, x, y);
 }
 

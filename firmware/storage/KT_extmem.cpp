@@ -20,6 +20,7 @@
 #include "../memmap.h"
 #include "KT_bitmaps.h"
 #include "KT_eeprom.h"
+#include "KT_fonts.h"
 
 u8 *const ExtMemBuffer = (u8 *)sdramPtr(EXTMEM_ADDR);
 const u32 ExtMemSize = EXTMEM_SIZE;
@@ -140,16 +141,50 @@ static int fixupRecord(u32 index, ExtMemDirEntry *e) {
     }
 }
 
-void KT_Fixup_ExtMem(void) {
+// The user fonts of the image, in directory order, for the font table. A record counts when
+// its name and its data lie in the buffer and the data is a SIF block ("GUIP" first).
+static void registerUserFonts(void) {
+    KT_Fonts_ClearUser();
     const ExtMemHeader *h = KT_ExtMem_Header();
-    GUI_RLE16_ForgetPosition();  // compressed streams may have changed under the decoder
     if (!h) return;
     for (u32 i = 0; i < h->entries; ++i) {
         ExtMemDirEntry *e = KT_ExtMem_Entry(i);
-        if (!e || e->type > EXTMEM_TYPE_LAST || e->size > ExtMemSize) return;
-        if (!tryFixup(&e->record)) return;
-        if (!fixupRecord(i, e)) return;
+        if (!e) return;
+        if ((e->type & 0x0F) != EXTMEM_FONT || !tryFixup(&e->record)) continue;
+        u8 *rec = (u8 *)KT_ExtMem_Range(e->record, 8);
+        if (!rec || !tryFixup((u32 *)rec) || !tryFixup((u32 *)(rec + 4))) continue;
+        u32 nameAddr = extRd32(rec), dataAddr = extRd32(rec + 4);
+        const char *name = (const char *)KT_ExtMem_Range(nameAddr, 1);
+        u32 nameRoom = KT_ExtMem_BytesFrom(nameAddr);
+        if (!name || !memchr(name, 0, nameRoom)) continue;
+        u32 bytes = KT_ExtMem_BytesFrom(dataAddr);
+        if (dataAddr >= e->record && dataAddr - e->record <= e->size && e->size - (dataAddr - e->record) < bytes)
+            bytes = e->size - (dataAddr - e->record);  // the font ends with its record
+        const u8 *data = KT_ExtMem_Range(dataAddr, 4);
+        if (!data || bytes < 4 || memcmp(data, "GUIP", 4) != 0) continue;
+        KT_Fonts_AddUser(name, data, bytes);
     }
+}
+
+void KT_Fixup_ExtMem(void) {
+    const ExtMemHeader *h = KT_ExtMem_Header();
+    GUI_RLE16_ForgetPosition();  // compressed streams may have changed under the decoder
+    if (h) {
+        for (u32 i = 0; i < h->entries; ++i) {
+            ExtMemDirEntry *e = KT_ExtMem_Entry(i);
+            if (!e || e->type > EXTMEM_TYPE_LAST || e->size > ExtMemSize) break;
+            if (!tryFixup(&e->record)) break;
+            if (!fixupRecord(i, e)) break;
+        }
+    }
+    registerUserFonts();
+}
+
+// Whatever points into the staging buffer is let go before it is overwritten.
+static void beginLoad(void) {
+    KT_Fonts_ClearUser();
+    KT_ForgetBitmapDescriptors();
+    GUI_RLE16_ForgetPosition();
 }
 
 // A failed load must not leave half an image that looks valid.
@@ -187,20 +222,24 @@ static void earlySplash(u8 *buffer) {
 }
 
 int Flash1LoadFile(u8 *buffer, u32 flashSize) {
+    beginLoad();
     ReadSerialFlash(0, 32, buffer);
     const ExtMemHeader *h = (const ExtMemHeader *)buffer;
     if (h->magic != EXTMEM_MAGIC) {
         reportBadMagic(h->magic);
+        invalidateImage();
         return 1;
     }
     if (h->size > ExtMemSize) {
         perr("!Data Flash size is not valid! (%d)\r", (int)h->size);
+        invalidateImage();
         return 1;
     }
     earlySplash(buffer);
     ReadSerialFlash(0, EXTMEM_HEADER_SIZE, buffer);
     if (h->magic != EXTMEM_MAGIC) {
         reportBadMagic(h->magic);
+        invalidateImage();
         return 1;
     }
     u32 size = h->size;
@@ -339,6 +378,7 @@ static void drawSplashFile(void) {
 }
 
 int KT_Load_ExtMem(void) {
+    beginLoad();
     if (!SDCardIsReady() && SDCardDetect()) initialize_media();
     if (!SDCardIsReady()) return loadFromFlash();
     drawSplashFile();
@@ -384,6 +424,7 @@ int KT_Load_VmodBin_To_ExtMem(void) {
     char name[13];
     FF_FILE *f = openImageFile(name);
     if (!f) return 0;
+    beginLoad();
     pout(":loading %dKB bitmap/macro file from SD card...\r", (int)(f->length / 1024));
     setSDled(1);
     int ok = SDLoadBinFileAndSplash(ExtMemBuffer, ExtMemSize, 0, f);

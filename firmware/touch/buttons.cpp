@@ -9,6 +9,7 @@
 #include "../devices/lcd_driver.h"
 #include "../gui/GUI_Pictures.h"
 #include "../macros/KT_macros.h"
+#include "../storage/KT_bitmaps.h"
 #include "../storage/KT_eeprom.h"
 #include "KT_touch.h"
 #include "../app/GUIDEMO.h"
@@ -86,12 +87,9 @@ static void startMacro(int n, int macro, int isPress) {
 // ---------------------------------------------------------------------------------------
 // Pictures.
 
-// Bitmap records of the external-memory image take the place of the built-in pictures once
-// images can be loaded; until then no index names one.
-static const GUI_BITMAP *externalPicture(int index) {
-    (void)index;
-    return nullptr;
-}
+// A bitmap record of the external-memory image, as a descriptor; none when the index names
+// no drawable bitmap.
+static const GUI_BITMAP *externalPicture(int index) { return KT_GetExtBitmapDescriptor(index); }
 
 static void drawPicture(const GUI_BITMAP *bm, int x, int y, int quiet) {
     if (!bm) return;

@@ -15,6 +15,7 @@
 #include "storage/KT_bitmaps.h"
 #include "storage/KT_eeprom.h"
 #include "storage/KT_extmem.h"
+#include "storage/KT_fonts.h"
 #include "app/GUIDEMO.h"
 #include "devices/serialmem.h"
 #include "fs/sdcard.h"
@@ -366,3 +367,89 @@ TEST(ExtMemProgram, GeometryFollowsTheCapacityByte) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------
+// User fonts: rendered by vmod-image, registered by the fix-up, drawn by the font engine.
+
+namespace fonts {
+
+const char *kTtf = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
+
+std::vector<uint8_t> fontImage() {
+    vimage::Manifest m;
+    vimage::Entry a, bad, shadow, b;
+    a.type = vimage::Font;
+    a.fontName = "Sans20";
+    a.sif = vimage::renderSif(kTtf, 20, 32, 126);
+    bad = a;
+    bad.fontName = "Broken";
+    bad.sif[0] = 'X';  // not a SIF block
+    shadow = a;
+    shadow.fontName = "16";  // the built-in "16" is found first
+    b.type = vimage::Font;
+    b.fontName = "Digits";
+    b.sif = vimage::renderSif(kTtf, 12, '0', '9');
+    m.entries = {a, bad, shadow, b};
+    return vimage::build(m);
+}
+
+TEST(ExtMemFonts, RegisteredInDirectoryOrderAndDrawnFromTheImage) {
+    std::vector<uint8_t> img = fontImage();
+    std::string dir = fwtest::freshStateDir();
+    const FONT_ENTRY *found = nullptr, *builtin16 = nullptr;
+    int selected = -1, broken = -1;
+    std::vector<std::string> users;
+    ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+        GUI_Init();
+        stage(img);
+        KT_Fixup_ExtMem();
+        for (int i = 0; i < KT_Fonts_UserCount(); ++i) users.push_back(KT_Fonts_User(i)->name);
+        found = KT_FindFont("Sans20");
+        builtin16 = KT_FindFont("16");
+        broken = KT_FindFont("Broken") ? 1 : 0;
+        GUI_SetColor(0xFFFFFF);
+        GUI_SetBkColor(0x000000);
+        GUI_Clear();
+        selected = GUIDEMO_SetFont("Sans20");
+        GUI_DispStringAt("H", 100, 100);
+    }));
+    EXPECT_EQ(users, (std::vector<std::string>{"Sans20", "16", "Digits"}));
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(broken, 0);
+    ASSERT_NE(builtin16, nullptr);
+    EXPECT_NE(std::string(static_cast<const char *>(builtin16->font), 4), "GUIP");
+    EXPECT_EQ(selected, 1);
+    // The drawn "H" is the glyph of the SIF block, bit for bit (leftmost pixel in bit 7).
+    std::vector<uint8_t> sif = vimage::renderSif(kTtf, 20, 32, 126);
+    int height = sif[4] | sif[5] << 8;
+    size_t ci = 16 + 4 + 12 * size_t('H' - 32);
+    int width = sif[ci] | sif[ci + 1] << 8, bpl = sif[ci + 4] | sif[ci + 5] << 8;
+    uint32_t off = extRd32(&sif[ci + 8]);
+    const uint16_t *fb = static_cast<const uint16_t *>(sdramPtr(VRAM_ADDR));
+    int ink = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bool bit = sif[off + size_t(y) * bpl + x / 8] & (0x80 >> (x % 8));
+            ink += bit;
+            ASSERT_EQ(fb[(100 + y) * 640 + 100 + x], bit ? 0xFFFF : 0x0000) << x << "," << y;
+        }
+    EXPECT_GT(ink, 40);
+}
+
+TEST(ExtMemFonts, ALoadLetsTheOldFontsGo) {
+    std::vector<uint8_t> img = fontImage();
+    std::string dir = fwtest::freshStateDir();
+    int before = -1, after = -1;
+    ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+        InitSerialFlash();
+        stage(img);
+        KT_Fixup_ExtMem();
+        before = KT_Fonts_UserCount();
+        KT_Load_ExtMem();  // a blank flash: no image any more
+        after = KT_Fonts_UserCount();
+    }, true));
+    EXPECT_EQ(before, 3);
+    EXPECT_EQ(after, 0);
+}
+
+}  // namespace fonts

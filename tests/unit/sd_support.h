@@ -125,8 +125,10 @@ inline bool &boardDone() {
 inline int boardMain() {
     std::memset(&eepromData, 0, sizeof eepromData);  // RAM as after power-on
     interrupt_init();
-    KT_TimerInit();
+    KT_TimerInit();  // before the settings: EEPROM accesses wait on the tick
+    KT_EEPROM_Load();
     KT_COM_Init0();
+    KT_COM_Init1();
     SDCardSlotInit(0);
     boardBody()();
     txWait0();

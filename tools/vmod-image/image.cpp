@@ -349,8 +349,17 @@ Manifest parseManifest(const std::string &text, const std::string &file, const s
     auto path = [&](const std::string &f) { return (!f.empty() && f[0] == '/') || dir.empty() ? f : dir + "/" + f; };
     while (std::getline(in, raw)) {
         ++lineNo;
+        // A comment is a "#" followed by a blank or the line end ("#FF00FF" is a colour).
+        for (size_t i = 0; i < raw.size(); ++i) {
+            bool wordStart = i == 0 || raw[i - 1] == ' ' || raw[i - 1] == '\t';
+            bool alone = i + 1 == raw.size() || raw[i + 1] == ' ' || raw[i + 1] == '\t' || raw[i + 1] == '\r';
+            if (raw[i] == '#' && wordStart && (alone || i == 0)) {
+                raw.resize(i);
+                break;
+            }
+        }
         std::string t = trim(raw);
-        if (t.empty() || t[0] == '#') continue;
+        if (t.empty()) continue;
         std::vector<std::string> w = words(t);
         const std::string where = at(file, lineNo);
         try {

@@ -60,7 +60,8 @@ struct Manifest {
     std::vector<Macro> macros;
     std::vector<Entry> entries;  // directory entries 1, 2, ...
 };
-// The manifest: one directive a line, '#' starts a comment line.
+// The manifest: one directive a line; a '#' at the start of a line, or a '#' word followed
+// by a blank, starts a comment.
 //   macros FILE
 //   bitmap FILE [plain | rle | transparent [#RRGGBB | 0xHHHH]]
 //   font NAME FILE SIZE [FIRST-LAST]

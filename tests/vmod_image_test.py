@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""vmod-image as its users run it: the committed scenario images are what the manifests build,
+and every bad input is reported with its file and line."""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+TOOL, IMAGES = sys.argv[1], sys.argv[2]
+tmp = tempfile.mkdtemp(prefix="vmod-image-")
+
+
+def run(*args):
+    return subprocess.run([TOOL] + list(args), capture_output=True, text=True, timeout=120)
+
+
+def png(path, w, h, rgb):
+    raw = b"".join(b"\0" + bytes(rgb) * w for _ in range(h))
+    def chunk(t, d):
+        return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d) & 0xFFFFFFFF)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(raw, 1)) + chunk(b"IEND", b""))
+
+
+# The scenario images are exactly what their manifests build.
+for name in ("demo", "other"):
+    out = os.path.join(tmp, name + ".bin")
+    r = run("build", os.path.join(IMAGES, name + ".manifest"), "-o", out)
+    assert r.returncode == 0, r.stderr
+    with open(out, "rb") as a, open(os.path.join(IMAGES, name + ".bin"), "rb") as b:
+        assert a.read() == b.read(), name + ".bin differs from what " + name + ".manifest builds"
+
+r = run("list", os.path.join(IMAGES, "demo.bin"))
+assert r.stdout.startswith("3KB of 11264Kb Bitmap/Macro storage used\n# of Bitmaps: 5\n"), r.stdout
+assert "    #1: splash\n    'xi 1 0 0'\n" in r.stdout, r.stdout
+
+
+def fails(manifest, want, files=None):
+    d = tempfile.mkdtemp(dir=tmp)
+    for n, text in (files or {}).items():
+        with open(os.path.join(d, n), "w") as f:
+            f.write(text)
+    m = os.path.join(d, "m.manifest")
+    with open(m, "w") as f:
+        f.write(manifest)
+    r = run("build", m, "-o", os.path.join(d, "out.bin"))
+    assert r.returncode == 1, (manifest, r.stdout)
+    assert want in r.stderr, (want, r.stderr)
+    assert not os.path.exists(os.path.join(d, "out.bin")), "an image was written despite the error"
+
+
+fails("# c\nbitmapz x.png\n", "m.manifest:2: unknown word \"bitmapz\"")
+fails("bitmap nothere.png\n", "m.manifest:1: " )
+fails("bitmap nothere.png\n", "nothere.png: cannot read the file")
+fails("bitmap x.png sideways\n", "m.manifest:1: unknown bitmap form \"sideways\"")
+fails("bitmap x.png transparent red\n", "m.manifest:1: a transparent colour is #RRGGBB or 0xHHHH")
+fails("bitmap x.png\n", "x.png: neither a PNG nor a BMP file", {"x.png": "hello"})
+fails("macros m.txt\n", "m.txt:3: \"macro\" wants a number 1..255", {"m.txt": "macro 1 a\nz\nmacro 0\n"})
+fails("macros m.txt\n", "m.txt:1: a command line before the first \"macro\" line", {"m.txt": "z\n"})
+fails("macros m.txt\n", "m.txt:3: macro 1 is defined again (first on line 1)", {"m.txt": "macro 1\nz\nmacro 1\n"})
+fails("font f /no/such.ttf 12\n", "such.ttf: not a font file FreeType can read")
+fails("font averyverylongname x.ttf 12\n", "m.manifest:1: a font name holds at most 9 characters")
+big = os.path.join(tmp, "big.png")
+png(big, 2410, 2400, (1, 2, 3))
+fails("bitmap %s\n" % big, "the module holds at most 11534336")
+print("vmod-image: 2 images and 13 refusals passed")

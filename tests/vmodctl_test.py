@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""vmodctl against vmod-sim on a pseudo-terminal: an image built by vmod-image goes into the
+Data Flash by text lines and by the binary download, and the module then draws from it."""
+import os
+import re
+import select
+import subprocess
+import sys
+import tempfile
+import time
+
+SIM, CTL, IMAGES = sys.argv[1], sys.argv[2], sys.argv[3]
+
+
+def start(state):
+    proc = subprocess.Popen([SIM, "--state", state, "--port0", "pty"], stderr=subprocess.PIPE,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    text = b""
+    end = time.time() + 20
+    while time.time() < end:
+        r, _, _ = select.select([proc.stderr], [], [], 0.5)
+        if r:
+            text += os.read(proc.stderr.fileno(), 200)
+            m = re.search(rb"port 0 on (/dev/pts/\d+)", text)
+            if m:
+                return proc, m.group(1).decode()
+    proc.kill()
+    raise AssertionError("vmod-sim did not announce its pseudo-terminal: %r" % text)
+
+
+def ctl(port, *args, ok=True):
+    r = subprocess.run([CTL, "-p", port] + list(args), capture_output=True, timeout=120)
+    if ok and r.returncode != 0:
+        raise AssertionError("vmodctl %s failed (%d): %s %s" % (args, r.returncode, r.stdout, r.stderr))
+    return r
+
+
+def first_pixels(port, bitmap):
+    ctl(port, "cmd", "xi %d 0 0" % bitmap)
+    out = ctl(port, "cmd", "*FB 0").stdout.decode()
+    return out.split(",")[:2]
+
+
+def check(method, image, bitmap, want):
+    state = tempfile.mkdtemp(prefix="vmodctl-")
+    proc, port = start(state)
+    try:
+        time.sleep(0.5)  # the start-up messages of a blank module
+        r = ctl(port, "download", "-q", "-m", method, os.path.join(IMAGES, image))
+        got = first_pixels(port, bitmap)
+        assert got == want, (method, got)
+        # A refused command is reported by the exit status.
+        r = ctl(port, "cmd", "xi 99 0 0", ok=False)
+        assert r.returncode == 2 and r.stdout == b"!\n", r
+        r = ctl(port, "cmd", "--crc", "xmpmax")
+        assert r.stdout == b"128\n>\n", r.stdout
+    finally:
+        proc.terminate()
+        proc.wait(10)
+
+
+check("xmp", "demo.bin", 1, ["FFFF", "001F"])
+check("bdld", "demo.bin", 1, ["FFFF", "001F"])
+check("bdld", "other.bin", 1, ["041F", "041F"])
+r = subprocess.run([CTL, "-p", "/nonexistent/tty", "cmd", "x"], capture_output=True)
+assert r.returncode == 1 and b"cannot open /nonexistent/tty" in r.stderr, r
+print("vmodctl: 3 downloads passed")
