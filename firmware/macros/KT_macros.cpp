@@ -154,6 +154,23 @@ static bool macroText(const MacroEntry *m, const char **text, const char **end) 
     return true;
 }
 
+// The macro area and its name block for the name conversions; tells the host and leaves
+// the failure code in *index when either is missing.
+static const char *openNames(MacroArea *a, int *index) {
+    int code;
+    if (!macroArea(a, &code)) {
+        txNotify(code == -3 ? MSG_NO_IMAGE : MSG_NO_MACROS);
+        *index = code;
+        return 0;
+    }
+    const char *names = nameBlock(a);
+    if (!names) {
+        txNotify(MSG_NO_NAMES);
+        *index = -1;
+    }
+    return names;
+}
+
 int convertStringtoIndexMacro(const char *text, int *index) {
     if (isDigit(text[0])) {
         long v = 0;
@@ -163,18 +180,8 @@ int convertStringtoIndexMacro(const char *text, int *index) {
         return 1;
     }
     MacroArea a;
-    int code;
-    if (!macroArea(&a, &code)) {
-        txNotify(code == -3 ? MSG_NO_IMAGE : MSG_NO_MACROS);
-        *index = code;
-        return 0;
-    }
-    const char *names = nameBlock(&a);
-    if (!names) {
-        txNotify(MSG_NO_NAMES);
-        *index = -1;
-        return 0;
-    }
+    const char *names = openNames(&a, index);
+    if (!names) return 0;
     if (text[0] == '/') {
         *index = 0;
         return 1;
@@ -201,18 +208,8 @@ int convertStringtoIndexMacro(const char *text, int *index) {
 
 const char *convertIndextoStringMacro(int *index) {
     MacroArea a;
-    int code;
-    if (!macroArea(&a, &code)) {
-        txNotify(code == -3 ? MSG_NO_IMAGE : MSG_NO_MACROS);
-        *index = code;
-        return 0;
-    }
-    const char *names = nameBlock(&a);
-    if (!names) {
-        txNotify(MSG_NO_NAMES);
-        *index = -1;
-        return 0;
-    }
+    const char *names = openNames(&a, index);
+    if (!names) return 0;
     if (*index < 1 || (u32)*index > a.count) return 0;
     const char *n = nameAt(&a, names, (u32)*index);
     return n && n[0] ? n : 0;

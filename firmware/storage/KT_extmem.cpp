@@ -377,6 +377,21 @@ static void drawSplashFile(void) {
     if (drawn) splashShown = 1;
 }
 
+// Reads the open image file into the staging buffer with the SD LED lit, closes it and fixes
+// the image up. On failure the staged image is invalidated and the caller reports the error.
+static int loadOpenImage(FF_FILE *f) {
+    setSDled(1);
+    int ok = SDLoadBinFileAndSplash(ExtMemBuffer, ExtMemSize, 0, f);
+    setSDled(0);
+    fclose(f);
+    if (!ok) {
+        invalidateImage();
+        return 0;
+    }
+    KT_Fixup_ExtMem();
+    return 1;
+}
+
 int KT_Load_ExtMem(void) {
     beginLoad();
     if (!SDCardIsReady() && SDCardDetect()) initialize_media();
@@ -407,16 +422,10 @@ int KT_Load_ExtMem(void) {
         return 1;
     }
     pout(":loading %dKB bitmap/macro file from SD card\r", (int)(len / 1024));
-    setSDled(1);
-    int ok = SDLoadBinFileAndSplash(ExtMemBuffer, ExtMemSize, 0, f);
-    setSDled(0);
-    fclose(f);
-    if (!ok) {
-        invalidateImage();
+    if (!loadOpenImage(f)) {
         perr("!SD card error %d\r", _FF_error);
         return 0;
     }
-    KT_Fixup_ExtMem();
     return 1;
 }
 
@@ -426,16 +435,10 @@ int KT_Load_VmodBin_To_ExtMem(void) {
     if (!f) return 0;
     beginLoad();
     pout(":loading %dKB bitmap/macro file from SD card...\r", (int)(f->length / 1024));
-    setSDled(1);
-    int ok = SDLoadBinFileAndSplash(ExtMemBuffer, ExtMemSize, 0, f);
-    setSDled(0);
-    fclose(f);
-    if (!ok) {
-        invalidateImage();
+    if (!loadOpenImage(f)) {
         pout(":!SD card error %d\r", _FF_error);
         return 0;
     }
-    KT_Fixup_ExtMem();
     return 1;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Main.h"
+#include "fuzz_firmware.h"
 #include "comm/Rtosinit.h"
 #include "board.h"
 #include "devices/KT_timer.h"
@@ -15,25 +15,7 @@
 
 namespace {
 
-int firmwareMain() {
-    board_gpio_pullup(3, 31, 0);
-    interrupt_init();
-    InitEverything();
-    KT_TimerInit();
-    KT_main();
-    return 0;
-}
-
-void startOnce() {
-    static bool started = false;
-    if (started) return;
-    started = true;
-    char tmpl[] = "/tmp/vmod-fuzz-XXXXXX";
-    sim::setStateDir(mkdtemp(tmpl) ? tmpl : "/tmp");
-    sim::setFirmwareLoader([] { return sim::FirmwareEntry{firmwareMain, irq_handler}; }, [] {});
-    sim::powerOn();
-    sim::runFor(100 * sim::kMs);
-}
+void startOnce() { fuzz::startFirmwareOnce(100 * sim::kMs); }
 
 }  // namespace
 

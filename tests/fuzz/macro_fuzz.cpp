@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/Main.h"
+#include "fuzz_firmware.h"
 #include "board.h"
 #include "comm/Rtosinit.h"
 #include "devices/interrupt.h"
@@ -18,25 +18,7 @@
 
 namespace {
 
-int firmwareMain() {
-    board_gpio_pullup(3, 31, 0);
-    interrupt_init();
-    InitEverything();
-    KT_TimerInit();
-    KT_main();
-    return 0;
-}
-
-void startOnce() {
-    static bool started = false;
-    if (started) return;
-    started = true;
-    char tmpl[] = "/tmp/vmod-fuzz-XXXXXX";
-    sim::setStateDir(mkdtemp(tmpl) ? tmpl : "/tmp");
-    sim::setFirmwareLoader([] { return sim::FirmwareEntry{firmwareMain, irq_handler}; }, [] {});
-    sim::powerOn();
-    sim::runFor(300 * sim::kMs);
-}
+void startOnce() { fuzz::startFirmwareOnce(300 * sim::kMs); }
 
 void put16(uint8_t *p, uint16_t v) {
     p[0] = uint8_t(v);
