@@ -8,7 +8,7 @@ packages=(
   libfreetype-dev libpng-dev fonts-liberation fonts-dejavu-core
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
   gcc-arm-none-eabi libstdc++-arm-none-eabi-newlib libnewlib-arm-none-eabi
-  dosfstools mtools fdisk python3 python3-pil
+  dosfstools mtools fdisk python3 python3-pil python3-serial socat
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 // Interactive front ends: each serial port of the virtual module on standard input/output, a
-// pseudo-terminal or a TCP socket, with the module running in real time.
+// pseudo-terminal or a TCP socket, with the module running in real time. Every front end is a
+// wire: it takes the host's bytes only as the simulated line carries them.
 #ifndef VMOD_FRONTEND_H
 #define VMOD_FRONTEND_H
 
@@ -7,13 +8,16 @@
 
 namespace frontend {
 
-// Where a port is connected: "none", "stdio", "pty" or "tcp:PORT".
+// Where a port is connected: "none", "stdio", "pty" (with an optional symbolic link to the
+// device at `link`) or "tcp" on 127.0.0.1:tcpPort.
 struct PortSpec {
     std::string kind = "none";
     int tcpPort = 0;
+    std::string link;
 };
 
-// Parses a port description; returns false with a message for a bad one.
+// Parses a port description ("none", "stdio", "pty", "pty:PATH", "tcp:PORT"); returns false
+// with a message for a bad one.
 bool parsePortSpec(const std::string &text, PortSpec &spec, std::string &error);
 
 // Runs the module in real time with the ports connected as given, until interrupted (or,

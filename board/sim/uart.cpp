@@ -15,6 +15,8 @@ namespace {
 
 constexpr size_t kRxFifo = 32;
 constexpr uint32_t kDefaultHostBaud = 115200;
+constexpr size_t kHostFifo = 16;  // the host UART's transmit FIFO, as on a 16550
+constexpr uint8_t XON = 0x11, XOFF = 0x13;
 
 struct Port {
     int index;
@@ -33,6 +35,13 @@ struct Port {
     int hostInFlight = 0;
     std::deque<HostByte> received;
     std::function<void(uint8_t)> sink;
+    // host transmitter of the front ends
+    HostSource source;
+    std::deque<uint8_t> queued;
+    uint8_t fifo[kHostFifo];
+    size_t fifoAt = 0, fifoLen = 0;
+    bool txRunning = false;  // a byte of the transmitter is on the line
+    bool xonXoff = false, stopped = false;
 };
 
 Port ports[2] = {{0, IRQ_UART0_RX, IRQ_UART0_TX}, {1, IRQ_UART1_RX, IRQ_UART1_TX}};
@@ -62,6 +71,8 @@ uint8_t garble(uint8_t c, uint32_t tx, uint32_t rx) {
     return v;
 }
 
+void hostTxStart(Port &p);
+
 void updateIrqs(Port &p) {
     bool txEmpty = !p.holding.has_value();
     bool txDone = txEmpty && !p.shifting;
@@ -76,6 +87,11 @@ void shiftDone(Port &p, uint8_t c) {
     uint8_t seen = ratesAgree(p.rate, p.hostRate) ? c : garble(c, p.rate, p.hostRate);
     p.received.push_back({seen, now()});
     if (p.sink) p.sink(seen);
+    if (p.xonXoff && seen == XOFF) p.stopped = true;
+    if (p.xonXoff && seen == XON && p.stopped) {
+        p.stopped = false;
+        hostTxStart(p);
+    }
     if (p.holding) startShift(p);
     updateIrqs(p);
 }
@@ -104,9 +120,45 @@ void moduleReceives(Port &p, uint8_t c) {
     updateIrqs(p);
 }
 
+// The host's transmitter, when the line is free: the next byte of its FIFO, refilled from
+// the queue, then the source, unless an XOFF stopped it. Each byte reaches the module at the
+// end of its stop bit, and the next one starts then.
+void hostTxNext(Port &p) {
+    p.txRunning = false;
+    if (p.fifoAt == p.fifoLen && !p.stopped) {
+        p.fifoAt = p.fifoLen = 0;
+        while (p.fifoLen < kHostFifo && !p.queued.empty()) {
+            p.fifo[p.fifoLen++] = p.queued.front();
+            p.queued.pop_front();
+        }
+        if (p.fifoLen == 0 && p.source) p.fifoLen = p.source(p.fifo, kHostFifo);
+        if (p.fifoLen > kHostFifo) p.fifoLen = 0;
+    }
+    if (p.fifoAt == p.fifoLen) return;
+    uint8_t c = p.fifo[p.fifoAt++];
+    Time start = p.hostLineFreeAt > now() ? p.hostLineFreeAt : now();
+    p.hostLineFreeAt = start + byteTime(p.hostRate);
+    p.hostInFlight++;
+    p.txRunning = true;
+    schedule(p.hostLineFreeAt, [&p, c] {
+        moduleReceives(p, c);
+        hostTxNext(p);
+    });
+}
+
+void hostTxStart(Port &p) {
+    if (p.txRunning || !powered()) return;
+    p.txRunning = true;
+    schedule(p.hostLineFreeAt > now() ? p.hostLineFreeAt : now(), [&p] { hostTxNext(p); });
+}
+
 struct UartDevice : Device {
     UartDevice() { registerDevice(this); }
-    void powerOn() override { reset(); }
+    void powerOn() override {
+        reset();
+        for (Port &p : ports)
+            if (p.source || !p.queued.empty()) hostTxStart(p);
+    }
     void powerOff() override { reset(); }
     void reset() {
         for (Port &p : ports) {
@@ -119,6 +171,8 @@ struct UartDevice : Device {
             p.overrunPending = false;
             p.hostLineFreeAt = now();
             p.hostInFlight = 0;
+            p.fifoAt = p.fifoLen = 0;  // what was on the wire is lost
+            p.txRunning = false;
         }
     }
 } device;
@@ -140,7 +194,35 @@ void setHostBaud(int port, uint32_t rate) {
     if (Port *p = get(port)) p->hostRate = rate;
 }
 uint32_t hostBaud(int port) { return get(port) ? get(port)->hostRate : 0; }
-bool hostSending(int port) { return get(port) && get(port)->hostInFlight > 0; }
+bool hostSending(int port) {
+    Port *p = get(port);
+    return p && (p->hostInFlight > 0 || p->fifoAt < p->fifoLen || !p->queued.empty());
+}
+void setHostSource(int port, HostSource source) {
+    if (Port *p = get(port)) {
+        p->source = std::move(source);
+        if (p->source) hostTxStart(*p);
+    }
+}
+void hostSourceReady(int port) {
+    if (Port *p = get(port)) hostTxStart(*p);
+}
+void hostQueue(int port, const std::string &bytes) {
+    Port *p = get(port);
+    if (!p) return;
+    p->queued.insert(p->queued.end(), bytes.begin(), bytes.end());
+    hostTxStart(*p);
+}
+void setHostXonXoff(int port, bool on) {
+    Port *p = get(port);
+    if (!p || p->xonXoff == on) return;
+    p->xonXoff = on;
+    if (!on && p->stopped) {  // as a tty does when IXON is switched off while stopped
+        p->stopped = false;
+        hostTxStart(*p);
+    }
+}
+bool hostStopped(int port) { return get(port) && get(port)->stopped; }
 std::deque<HostByte> &hostReceived(int port) { return get(port == 1 ? 1 : 0)->received; }
 void setHostSink(int port, std::function<void(uint8_t)> sink) {
     if (Port *p = get(port)) p->sink = std::move(sink);

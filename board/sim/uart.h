@@ -23,8 +23,26 @@ struct HostByte {
 void hostSend(int port, const std::string &bytes);
 void setHostBaud(int port, uint32_t rate);
 uint32_t hostBaud(int port);
-// True while the host still has bytes on the way to the module.
+// True while the host still has bytes on the way to the module (sent with hostSend, queued
+// with hostQueue or held in its transmitter).
 bool hostSending(int port);
+
+// The host's transmitter as interactive front ends drive it: it takes a byte only when the
+// line is free, one byte per byte time at the host's rate, so whatever has not been taken
+// stays in the host's own buffers (a pseudo-terminal's or a socket's kernel buffer), as it
+// would on a real serial line. Its few bytes of FIFO go out regardless of flow control.
+// `source` fills at most `max` bytes and returns how many; 0 when it has none just now.
+using HostSource = std::function<size_t(uint8_t *buf, size_t max)>;
+void setHostSource(int port, HostSource source);
+// Tells the transmitter that its source may have bytes again (after it returned 0).
+void hostSourceReady(int port);
+// Bytes for the host's transmitter, sent at the line's pace before anything of the source
+// (a second program writing to the same serial device, a console line).
+void hostQueue(int port, const std::string &bytes);
+// The host's XON/XOFF: when on, an XOFF the host receives stops its transmitter once the
+// FIFO has gone, until an XON arrives or flow control is switched off.
+void setHostXonXoff(int port, bool on);
+bool hostStopped(int port);
 
 // What the module sent, as the host received it, oldest first. Consumers pop from the front.
 std::deque<HostByte> &hostReceived(int port);

@@ -176,14 +176,16 @@ int cmdAuxIO(char *line) {
     return CMD_DONE;
 }
 // Buttons keep working while the host waits; a line beginning with ESC cuts the wait short
-// and stays in the ring to be read as a line of its own.
+// and stays in the ring to be read as a line of its own. An overflow or receive error seen
+// during the wait is left for the main loop, which reports it to the host: asking for a line
+// here would empty the ring and lose the report.
 int cmdWait(char *line) {
     unsigned ms;
     if (sscanf(line, "w %u", &ms) != 1) return CMD_REJECTED;
     gpTimer = ms;
     while (gpTimer) {
         handle_touch();
-        if (!rs485On() && isLineAvail() == LINE_READY && peekChar() == ESC) break;
+        if (!rs485On() && !bufferOverflow && !rxError && isLineAvail() == LINE_READY && peekChar() == ESC) break;
         boardIdle();
     }
     return CMD_DONE;

@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""The virtual module's serial line as real host programs see it: pyserial through the
+pseudo-terminal with and without XON/XOFF, socat and plain sockets over TCP.
+
+Usage: wire_test.py VMOD_SIM"""
+import os
+import re
+import select
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import serial
+
+SIM = sys.argv[1]
+failures = []
+
+
+def check(name, fn):
+    try:
+        fn()
+        print("ok  ", name)
+    except AssertionError as e:
+        print("FAIL", name, "-", e)
+        failures.append(name)
+
+
+class Sim:
+    """vmod-sim in real time with the given ports, on a fresh state folder."""
+
+    def __init__(self, *ports):
+        self.state = tempfile.mkdtemp(prefix="vmod-wire-")
+        self.proc = subprocess.Popen([SIM, "--state", self.state, *ports], stderr=subprocess.PIPE,
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        self.banner = b""
+
+    def announced(self, pattern):
+        end = time.time() + 20
+        while time.time() < end:
+            m = re.search(pattern, self.banner)
+            if m:
+                return m.group(1).decode()
+            r, _, _ = select.select([self.proc.stderr], [], [], 0.5)
+            if r:
+                self.banner += os.read(self.proc.stderr.fileno(), 500)
+        raise AssertionError("vmod-sim did not announce %r: %r" % (pattern, self.banner))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.proc.terminate()
+        self.proc.wait(10)
+        shutil.rmtree(self.state, ignore_errors=True)
+
+
+def read_until(port, want, timeout=10.0):
+    got = b""
+    end = time.time() + timeout
+    while not got.endswith(want) and time.time() < end:
+        got += port.read(port.in_waiting or 1)
+    return got
+
+
+def stream(sim_link, xonxoff, lines=2000, pause_every=50):
+    """Streams numbered `out` lines, with a 100 ms wait every `pause_every` lines, from a
+    writer thread while this thread reads; returns what came back."""
+    port = serial.Serial(sim_link, 115200, xonxoff=xonxoff, timeout=0.2)
+    try:
+        start = read_until(port, b">\r")
+        assert start.endswith(b">\r"), "no start-up prompt: %r" % start
+        text = b""
+        for i in range(lines):
+            if i and i % pause_every == 0:
+                text += b"w 100\r"
+            text += b'out "L%04d\\r"\r' % i
+        writer = threading.Thread(target=port.write, args=(text,), daemon=True)
+        writer.start()
+        got = b""
+        quiet_since = time.time()
+        end = time.time() + 90
+        while time.time() < end:
+            chunk = port.read(4096)
+            if chunk:
+                got += chunk
+                quiet_since = time.time()
+            elif not writer.is_alive() and time.time() - quiet_since > 1.0:
+                break
+        return got
+    finally:
+        port.close()
+
+
+def xonxoff_loses_nothing():
+    with Sim("--port0", "pty:%s" % os.path.join(tempfile.gettempdir(), "vmod-wire-%d" % os.getpid())) as sim:
+        link = sim.announced(rb"linked at (\S+)")
+        assert os.path.realpath(link).startswith("/dev/pts/"), os.path.realpath(link)
+        got = stream(link, xonxoff=True)
+    numbers = re.findall(rb"L(\d{4})\r", got)
+    assert b"^" not in got, "overflow with flow control on: %r" % got[:200]
+    assert [int(n) for n in numbers] == list(range(2000)), \
+        "%d of 2000 lines came back, first gap near %r" % (len(numbers), numbers[:3])
+    assert got.count(b">\r") == 2039, "acknowledgements: %d" % got.count(b">\r")
+    # The module's XOFF and XON are flow control for the host's port: pyserial never sees them.
+    assert b"\x13" not in got and b"\x11" not in got
+
+
+def no_flow_control_overflows():
+    with Sim("--port0", "pty") as sim:
+        path = sim.announced(rb"port 0 on (/dev/pts/\d+)")
+        got = stream(path, xonxoff=False, lines=600)
+    assert b"^\r" in got, "no overflow without flow control: %r" % got[-200:]
+    assert b"\x13" in got, "the module's XOFF did not reach a host without flow control"
+    assert len(re.findall(rb"L\d{4}\r", got)) < 600
+
+
+def tcp_half_close_gets_the_reply():
+    tcp = 20000 + os.getpid() % 20000
+    with Sim("--port0", "tcp:%d" % tcp) as sim:
+        sim.announced(rb"on tcp 127.0.0.1:(\d+)")
+        # The start-up report was held for the first client.
+        s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        got = b""
+        while not got.endswith(b">\r"):
+            got += s.recv(200)
+        assert got.startswith(b"!Data Flash header"), got
+        s.close()  # seen as the end of its input: the line is free a second later
+        time.sleep(1.3)
+        if shutil.which("socat"):
+            out = subprocess.run(["socat", "-", "TCP:127.0.0.1:%d" % tcp], input=b"vers\r",
+                                 stdout=subprocess.PIPE, timeout=20).stdout
+            assert out == b'VMOD5 V1.2.0 VGA "NEC_K2766_FUJ"\r>\r', out
+            time.sleep(1.3)
+        s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        s.sendall(b"w 300\rvers\r")
+        s.shutdown(socket.SHUT_WR)
+        got = b""
+        while True:
+            chunk = s.recv(200)
+            if not chunk:
+                break
+            got += chunk
+        assert got == b'>\rVMOD5 V1.2.0 VGA "NEC_K2766_FUJ"\r>\r', got
+
+
+def tcp_second_client_is_refused():
+    tcp = 20001 + os.getpid() % 20000
+    with Sim("--port0", "tcp:%d" % tcp) as sim:
+        sim.announced(rb"on tcp 127.0.0.1:(\d+)")
+        first = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        got = b""
+        while not got.endswith(b">\r"):
+            got += first.recv(200)
+        second = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        refusal = b""
+        while True:
+            chunk = second.recv(200)
+            if not chunk:
+                break
+            refusal += chunk
+        assert b"in use by another client" in refusal, refusal
+        first.sendall(b"*IERR\r")
+        got = b""
+        while not got.endswith(b"#\r"):
+            got += first.recv(200)
+        assert got == b"#\r", got
+
+
+check("pyserial with xonxoff=True streams 2000 lines with pauses and loses none", xonxoff_loses_nothing)
+check("pyserial without flow control overruns the ring and sees ^", no_flow_control_overflows)
+check("a TCP client that half-closes receives the whole reply", tcp_half_close_gets_the_reply)
+check("a second TCP client is refused and the first keeps the line", tcp_second_client_is_refused)
+print("wire: %d passed, %d failed" % (4 - len(failures), len(failures)))
+sys.exit(1 if failures else 0)
