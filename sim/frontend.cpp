@@ -30,13 +30,11 @@ using Clock = std::chrono::steady_clock;
 volatile sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
 
-// What the module sends while no host program has the port open is kept, up to this much,
-// and delivered to the next one that opens it (a terminal left open on a real line would have
-// shown it). The start-up report of a module is a few hundred bytes.
+// What the module sends while no client is connected to a TCP port is kept, up to this much,
+// and goes to the next client (a terminal left open on a real line would have shown it). The
+// start-up report of a module is a few hundred bytes. A pseudo-terminal needs no such store:
+// the kernel keeps what is written to it in the device's input queue for the next program.
 constexpr size_t kHeldMax = 4096;
-// A program that opens a pseudo-terminal often empties its input first (pyserial does); the
-// held bytes wait this long after the open so that they are not thrown away with it.
-constexpr auto kOpenSettle = std::chrono::milliseconds(100);
 // A TCP client that has closed its sending side is disconnected once its last byte has reached
 // the module and the module has been silent this long.
 constexpr auto kHalfCloseQuiet = std::chrono::milliseconds(1000);
@@ -66,8 +64,8 @@ class Endpoint {
         if (held_.size() < kHeldMax) held_ += char(c);
         else if (!heldOverflow_) {
             heldOverflow_ = true;
-            std::fprintf(stderr, "vmod-sim: port %d: nobody has the port open; module output beyond %zu bytes is dropped\n",
-                         port_, kHeldMax);
+            std::fprintf(stderr, "vmod-sim: port %d: no client; module output beyond %zu bytes is dropped\n", port_,
+                         kHeldMax);
         }
     }
     std::string takeHeld() {
@@ -76,7 +74,6 @@ class Endpoint {
         heldOverflow_ = false;
         return s;
     }
-    bool holding() const { return !held_.empty(); }
 
     int port_;
 
@@ -185,28 +182,21 @@ class PtyEndpoint : public Endpoint {
     void watch(std::vector<pollfd> &fds) override { fds.push_back({master_, POLLIN, 0}); }
     void serve(const pollfd &p) override {
         bool open = !(p.revents & POLLHUP);
-        if (open && !open_) openedAt_ = Clock::now();
         if (!open && open_) sim::uart::setHostXonXoff(port_, false);  // the next program sets its own
         open_ = open;
         if (p.revents & POLLIN) sim::uart::hostSourceReady(port_);
     }
     void tick() override {
-        if (!open_) return;
         termios t{};
-        if (tcgetattr(master_, &t) == 0) sim::uart::setHostXonXoff(port_, (t.c_iflag & IXON) != 0);
-        if (holding() && Clock::now() - openedAt_ >= kOpenSettle) {
-            std::string s = takeHeld();
-            (void)!::write(master_, s.data(), s.size());
-        }
+        if (open_ && tcgetattr(master_, &t) == 0) sim::uart::setHostXonXoff(port_, (t.c_iflag & IXON) != 0);
     }
     size_t take(uint8_t *buf, size_t max) override {
         ssize_t n = ::read(master_, buf, max);
         return n > 0 ? size_t(n) : 0;
     }
-    void deliver(uint8_t c) override {
-        if (!open_ || holding()) hold(c);
-        else (void)!::write(master_, &c, 1);  // a host that reads nothing loses what overflows
-    }
+    // Waits in the device's input queue until a program reads it; what no longer fits there
+    // is lost, as on a host that stops reading a real line.
+    void deliver(uint8_t c) override { (void)!::write(master_, &c, 1); }
 
   private:
     void makeLink() {
@@ -227,7 +217,6 @@ class PtyEndpoint : public Endpoint {
     int master_ = -1;
     std::string name_, link_;
     bool open_ = false;
-    Clock::time_point openedAt_{};
 };
 
 // A TCP socket on the loopback address: one client has the line at a time; a second one is

@@ -66,4 +66,11 @@ fails("font averyverylongname x.ttf 12\n", "m.manifest:1: a font name holds at m
 big = os.path.join(tmp, "big.png")
 png(big, 2410, 2400, (1, 2, 3))
 fails("bitmap %s\n" % big, "the module holds at most 11534336")
-print("vmod-image: 2 images and 13 refusals passed")
+# Listing a file that is no image says what the module would say, and fails.
+notimg = os.path.join(tmp, "notimg.bin")
+with open(notimg, "wb") as f:
+    f.write(b"hello world")
+r = run("list", notimg)
+assert r.returncode == 1 and r.stdout == "", r
+assert "external memory invalid (found 6568, expected FEEB)" in r.stderr and "is not an external-memory image" in r.stderr, r
+print("vmod-image: 2 images and 14 refusals passed")

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """vmodctl against vmod-sim on a pseudo-terminal: an image built by vmod-image goes into the
 Data Flash by text lines and by the binary download, and the module then draws from it."""
+import fcntl
 import os
 import re
 import select
@@ -64,4 +65,30 @@ check("bdld", "demo.bin", 1, ["FFFF", "001F"])
 check("bdld", "other.bin", 1, ["041F", "041F"])
 r = subprocess.run([CTL, "-p", "/nonexistent/tty", "cmd", "x"], capture_output=True)
 assert r.returncode == 1 and b"cannot open /nonexistent/tty" in r.stderr, r
-print("vmodctl: 3 downloads passed")
+
+# Over TCP, with the options after the subcommand; a second program on the pty is refused by
+# the device lock that serial programs share.
+tcp = 20002 + os.getpid() % 20000
+state = tempfile.mkdtemp(prefix="vmodctl-")
+proc = subprocess.Popen([SIM, "--state", state, "--port0", "tcp:%d" % tcp, "--port1", "pty"], stderr=subprocess.PIPE,
+                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+try:
+    text = b""
+    while b"port 1 on /dev/pts/" not in text:
+        text += os.read(proc.stderr.fileno(), 200)
+    aux = re.search(rb"port 1 on (/dev/pts/\d+)", text).group(1).decode()
+    holder = os.open(aux, os.O_RDWR | os.O_NOCTTY)
+    fcntl.flock(holder, fcntl.LOCK_EX)
+    r = subprocess.run([CTL, "-p", aux, "cmd", "vers"], capture_output=True, timeout=60)
+    assert r.returncode == 1 and b"is in use by another program" in r.stderr, r
+    os.close(holder)
+    time.sleep(0.5)
+    r = subprocess.run([CTL, "cmd", "vers", "-p", "tcp:127.0.0.1:%d" % tcp, "-t", "5"],
+                       capture_output=True, timeout=60)
+    assert r.returncode == 0 and r.stdout == b'VMOD5 V1.2.0 VGA "NEC_K2766_FUJ"\n>\n', r
+    r = subprocess.run([CTL, "cmd", "-p", "tcp:127.0.0.1:1", "vers"], capture_output=True, timeout=60)
+    assert r.returncode == 1 and b"cannot connect to 127.0.0.1:1" in r.stderr, r
+finally:
+    proc.terminate()
+    proc.wait(10)
+print("vmodctl: 3 downloads and the TCP port passed")

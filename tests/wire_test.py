@@ -71,8 +71,10 @@ def stream(sim_link, xonxoff, lines=2000, pause_every=50):
     writer thread while this thread reads; returns what came back."""
     port = serial.Serial(sim_link, 115200, xonxoff=xonxoff, timeout=0.2)
     try:
-        start = read_until(port, b">\r")
-        assert start.endswith(b">\r"), "no start-up prompt: %r" % start
+        # The start-up report may come before or after pyserial empties its input at the open.
+        port.write(b"*IERR\r")
+        start = read_until(port, b"#\r")
+        assert start.endswith(b"#\r"), "no reply: %r" % start
         text = b""
         for i in range(lines):
             if i and i % pause_every == 0:

@@ -25,7 +25,15 @@ int main(int argc, char **argv) {
             vimage::writeFile(output, img);
             std::printf("%s: %zu bytes\n", output.c_str(), img.size());
         } else {
-            std::fputs(vimage::list(vimage::readFile(image)).c_str(), stdout);
+            std::vector<uint8_t> img = vimage::readFile(image);
+            // What the module would say of such a file goes out too, but a file that is no
+            // image is a failure for the script that asked.
+            bool valid = img.size() >= 8 && (img[0] | img[1] << 8) == vimage::kMagic;
+            std::fputs(vimage::list(img).c_str(), valid ? stdout : stderr);
+            if (!valid) {
+                std::fprintf(stderr, "vmod-image: %s is not an external-memory image\n", image.c_str());
+                return 1;
+            }
         }
     } catch (const vimage::Error &e) {
         std::fprintf(stderr, "vmod-image: %s\n", e.what());

@@ -1,11 +1,15 @@
-// vmodctl: the host side of the display module on a serial device (or vmod-sim's
-// pseudo-terminal). Sends command lines and prints the replies, and downloads an
-// external-memory image into the module's Data Flash, by text lines ("xmc" + "xmp") or by
-// the binary download ("bdld").
+// vmodctl: the host side of the display module on a serial device, vmod-sim's
+// pseudo-terminal or vmod-sim's TCP port. Sends command lines and prints the replies, and
+// downloads an external-memory image into the module's Data Flash, by text lines ("xmc" +
+// "xmp") or by the binary download ("bdld").
 #include <CLI/CLI.hpp>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -69,9 +73,18 @@ speed_t speedOf(int baud) {
 
 class Port {
   public:
+    // A serial device path, or tcp:HOST:PORT for a module reached over TCP.
     Port(const std::string &path, int baud) : path_(path) {
+        if (path.rfind("tcp:", 0) == 0) {
+            connectTcp(path.substr(4));
+            return;
+        }
         fd_ = open(path.c_str(), O_RDWR | O_NOCTTY);
         if (fd_ < 0) throw Failure("cannot open " + path + ": " + std::strerror(errno));
+        // The lock serial programs agree on (picocom, pyserial's exclusive=True): two programs
+        // on one line would steal each other's replies.
+        if (flock(fd_, LOCK_EX | LOCK_NB) != 0)
+            throw Failure(path + " is in use by another program (it holds the device's lock)");
         termios t{};
         if (tcgetattr(fd_, &t) != 0) throw Failure(path + " is not a serial device: " + std::strerror(errno));
         cfmakeraw(&t);
@@ -129,6 +142,26 @@ class Port {
     }
 
   private:
+    void connectTcp(const std::string &where) {
+        size_t colon = where.rfind(':');
+        if (colon == std::string::npos || colon == 0 || colon + 1 == where.size())
+            throw Failure("a TCP port is tcp:HOST:PORT, not \"tcp:" + where + "\"");
+        std::string host = where.substr(0, colon), service = where.substr(colon + 1);
+        addrinfo hints{}, *found = nullptr;
+        hints.ai_socktype = SOCK_STREAM;
+        if (int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0)
+            throw Failure("cannot find " + where + ": " + gai_strerror(rc));
+        for (addrinfo *a = found; a && fd_ < 0; a = a->ai_next) {
+            fd_ = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+            if (fd_ >= 0 && connect(fd_, a->ai_addr, a->ai_addrlen) != 0) {
+                close(fd_);
+                fd_ = -1;
+            }
+        }
+        freeaddrinfo(found);
+        if (fd_ < 0) throw Failure("cannot connect to " + where + ": " + std::strerror(errno));
+    }
+
     std::string path_;
     int fd_ = -1;
 };
@@ -305,10 +338,12 @@ void downloadBinary(Port &port, const std::vector<uint8_t> &img, bool show, bool
 }  // namespace
 
 int main(int argc, char **argv) {
-    CLI::App app{"vmodctl: talk to the display module over a serial device or vmod-sim's pseudo-terminal"};
+    CLI::App app{"vmodctl: talk to the display module over a serial device, vmod-sim's pseudo-terminal or TCP"};
     std::string device;
     int baud = 115200;
-    app.add_option("-p,--port", device, "The serial device (for example /dev/ttyUSB0 or /dev/pts/5)")->required();
+    app.add_option("-p,--port", device,
+                   "The serial device (for example /dev/ttyUSB0 or /dev/pts/5), or tcp:HOST:PORT")
+        ->required();
     app.add_option("-b,--baud", baud, "The rate of the line")->capture_default_str();
     app.require_subcommand(1);
 
@@ -316,6 +351,7 @@ int main(int argc, char **argv) {
     bool crc = false;
     int timeout = 5;
     CLI::App *cmd = app.add_subcommand("cmd", "Send one command line and print the reply");
+    cmd->fallthrough();  // -p and -b may follow the subcommand too
     cmd->add_option("LINE", line, "The command line (without its CR)")->required();
     cmd->add_flag("--crc", crc, "Send the line in its CRC-checked form (~HHHH before the command)");
     cmd->add_option("-t,--timeout", timeout, "Seconds to wait for the acknowledgement")->capture_default_str();
@@ -323,6 +359,7 @@ int main(int argc, char **argv) {
     std::string image, method = "xmp";
     bool chip = false, quiet = false, noLoad = false;
     CLI::App *dl = app.add_subcommand("download", "Write an image into the module's Data Flash and load it");
+    dl->fallthrough();
     dl->add_option("IMAGE", image, "The image file (built by vmod-image)")->required();
     dl->add_option("-m,--method", method, "xmp (text lines) or bdld (binary)")
         ->check(CLI::IsMember({"xmp", "bdld"}))
