@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
 # Installs what building and testing vmod needs on a fresh Debian machine (run as root).
-# Installs nothing when everything is already there.
+# Installs nothing when everything is already there. "setup.sh run" installs only what
+# building and running the virtual module needs (scripts/run-sim.sh), not the test peers and
+# the cross toolchain.
 set -euo pipefail
-packages=(
-  cmake make g++ clang pkg-config
+# Configuring the project needs the test and benchmark libraries even when only the virtual
+# module is built.
+run_packages=(
+  cmake make g++ pkg-config
   libgtest-dev libbenchmark-dev
   libfreetype-dev libpng-dev fonts-liberation fonts-dejavu-core
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
+)
+test_packages=(
+  clang
   gcc-arm-none-eabi libstdc++-arm-none-eabi-newlib libnewlib-arm-none-eabi
   dosfstools mtools fdisk python3 python3-pil python3-serial socat
 )
+packages=("${run_packages[@]}")
+if [ "${1:-}" != run ]; then packages+=("${test_packages[@]}"); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
