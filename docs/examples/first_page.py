@@ -37,7 +37,7 @@ def main():
     command(port, 't "Hello from the host" 20 20')
     command(port, "r 20 60 619 62 1 00F")           # a blue rule under the title
     command(port, "f 16")
-    command(port, 'bd 1 40 120 1 "OK" 22 24')       # button 1: the built-in key, label "OK"
+    command(port, 'bd 1 40 120 5 "OK" 22 24')       # button 1, style 5: reports press and release
     print("press the OK button")
     # The button reports by itself: x1 when pressed, r1 when released.
     port.timeout = None
