@@ -2,6 +2,7 @@
 // receiver FIFO, the tick, and fresh RAM at every power-on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "board.h"
@@ -135,4 +136,105 @@ TEST_F(SimBoard, PowerCycleStartsTheFirmwareFromMain) {
     sim::powerOn();
     sim::runFor(300 * sim::kMs);
     EXPECT_EQ(received(), first);  // the same start again, up to the first prompt
+}
+
+// The host's transmitter of the interactive front ends: it takes bytes from its source only
+// as the line carries them, and with XON/XOFF on it stops at the module's XOFF.
+namespace {
+
+struct HostStream {
+    std::string data;
+    size_t taken = 0;
+    size_t take(uint8_t *buf, size_t max) {
+        size_t n = std::min(max, data.size() - taken);
+        for (size_t i = 0; i < n; ++i) buf[i] = uint8_t(data[taken + i]);
+        taken += n;
+        return n;
+    }
+};
+
+// Receives, and sends XOFF after the 50th byte and XON 20 ms later.
+int pausingMain() {
+    board_uart_enable(0);
+    setRate(0, 115200);
+    for (;;) {
+        while (board_uart_rx_ready(0)) {
+            received += char(board_uart_read(0) & 0xFF);
+            if (received.size() == 50) {
+                board_uart_write(0, 0x13);
+                sim::schedule(sim::now() + 20 * sim::kMs, [] { board_uart_write(0, 0x11); });
+            }
+        }
+        boardIdle();
+    }
+}
+
+struct HostTransmitter : SimBoard {
+    HostStream stream;
+    void start(int (*main)(), bool xonXoff) {
+        received.clear();
+        stream.data = std::string(2000, 'a');
+        boot(main);
+        sim::uart::setHostXonXoff(0, xonXoff);
+        sim::uart::setHostSource(0, [this](uint8_t *b, size_t m) { return stream.take(b, m); });
+    }
+    void TearDown() override {
+        sim::uart::setHostSource(0, nullptr);
+        sim::uart::setHostXonXoff(0, false);
+        SimBoard::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(HostTransmitter, TakesBytesOnlyAsTheLineCarriesThem) {
+    start(receivingMain, false);
+    sim::runFor(10 * sim::kMs);
+    // 10 ms at 115200 bit/s carry 115 bytes; the rest stays with the source but for the FIFO.
+    EXPECT_NEAR(double(received.size()), 115.0, 1.0);
+    EXPECT_LE(stream.taken, received.size() + 17);
+    EXPECT_TRUE(sim::uart::hostSending(0));
+}
+
+TEST_F(HostTransmitter, QueuedBytesGoFirstAtTheSamePace) {
+    start(receivingMain, false);
+    sim::uart::hostQueue(0, "console\r");
+    sim::runFor(2 * sim::kMs);
+    ASSERT_GE(received.size(), 8u);
+    EXPECT_EQ(received.substr(0, 8), "console\r");
+    EXPECT_EQ(received.substr(8), std::string(received.size() - 8, 'a'));
+}
+
+TEST_F(HostTransmitter, XoffStopsTheHostAfterItsFifoUntilXon) {
+    start(pausingMain, true);
+    sim::runFor(15 * sim::kMs);
+    EXPECT_TRUE(sim::uart::hostStopped(0));
+    size_t paused = received.size();
+    // The XOFF reaches the host a byte time after the 50th byte; what was in the FIFO and on
+    // the wire then still arrives.
+    EXPECT_GT(paused, 50u);
+    EXPECT_LE(paused, 50u + 18u);
+    sim::runFor(4 * sim::kMs);
+    EXPECT_EQ(received.size(), paused);
+    sim::runFor(20 * sim::kMs);
+    EXPECT_FALSE(sim::uart::hostStopped(0));
+    EXPECT_GT(received.size(), paused + 100);
+}
+
+TEST_F(HostTransmitter, WithoutFlowControlTheHostIgnoresXoff) {
+    start(pausingMain, false);
+    sim::runFor(15 * sim::kMs);
+    EXPECT_FALSE(sim::uart::hostStopped(0));
+    EXPECT_NEAR(double(received.size()), 172.0, 2.0);
+}
+
+TEST_F(HostTransmitter, SwitchingFlowControlOffReleasesAStoppedHost) {
+    start(pausingMain, true);
+    sim::runFor(10 * sim::kMs);
+    ASSERT_TRUE(sim::uart::hostStopped(0));
+    size_t paused = received.size();
+    sim::uart::setHostXonXoff(0, false);
+    sim::runFor(2 * sim::kMs);
+    EXPECT_FALSE(sim::uart::hostStopped(0));
+    EXPECT_GT(received.size(), paused + 10);
 }
