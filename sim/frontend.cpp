@@ -223,7 +223,7 @@ class PtyEndpoint : public Endpoint {
 // told so and disconnected, and the first keeps its connection.
 class TcpEndpoint : public Endpoint {
   public:
-    TcpEndpoint(int port, int tcpPort) : Endpoint(port), tcpPort_(tcpPort) {
+    TcpEndpoint(int port, int tcpPort, bool xonXoff) : Endpoint(port), tcpPort_(tcpPort), xonXoff_(xonXoff) {
         listen_ = socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
         setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -236,7 +236,8 @@ class TcpEndpoint : public Endpoint {
             std::exit(1);
         }
         setNonBlocking(listen_);
-        std::fprintf(stderr, "vmod-sim: port %d on tcp 127.0.0.1:%d\n", port, tcpPort);
+        std::fprintf(stderr, "vmod-sim: port %d on tcp 127.0.0.1:%d%s\n", port, tcpPort,
+                     xonXoff ? " with XON/XOFF" : "");
     }
     ~TcpEndpoint() override {
         if (client_ >= 0) close(client_);
@@ -298,6 +299,7 @@ class TcpEndpoint : public Endpoint {
         client_ = c;
         setNonBlocking(client_);
         inputEnded_ = false;
+        sim::uart::setHostXonXoff(port_, xonXoff_);
         std::string s = takeHeld();
         if (!s.empty()) (void)!::send(client_, s.data(), s.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
@@ -305,10 +307,11 @@ class TcpEndpoint : public Endpoint {
         if (client_ >= 0) close(client_);
         client_ = -1;
         inputEnded_ = false;
+        sim::uart::setHostXonXoff(port_, false);  // a stopped line starts afresh for the next client
     }
 
     int listen_ = -1, client_ = -1, tcpPort_;
-    bool inputEnded_ = false;
+    bool xonXoff_, inputEnded_ = false;
     Clock::time_point endedAt_{}, lastOutput_{};
 };
 
@@ -327,13 +330,15 @@ bool parsePortSpec(const std::string &text, PortSpec &spec, std::string &error) 
     if (text.rfind("tcp:", 0) == 0) {
         char *end = nullptr;
         long p = std::strtol(text.c_str() + 4, &end, 10);
-        if (end != text.c_str() + 4 && *end == 0 && p > 0 && p < 65536) {
+        bool flow = std::strcmp(end, ",xonxoff") == 0;
+        if (end != text.c_str() + 4 && (*end == 0 || flow) && p > 0 && p < 65536) {
             spec.kind = "tcp";
             spec.tcpPort = int(p);
+            spec.xonXoff = flow;
             return true;
         }
     }
-    error = "a port is none, stdio, pty, pty:LINK or tcp:PORT, not \"" + text + "\"";
+    error = "a port is none, stdio, pty, pty:LINK, tcp:PORT or tcp:PORT,xonxoff, not \"" + text + "\"";
     return false;
 }
 
@@ -342,7 +347,7 @@ int runInteractive(const PortSpec specs[2]) {
     for (int i = 0; i < 2; ++i) {
         if (specs[i].kind == "stdio") ends[i] = std::make_unique<StdioEndpoint>(i);
         else if (specs[i].kind == "pty") ends[i] = std::make_unique<PtyEndpoint>(i, specs[i].link);
-        else if (specs[i].kind == "tcp") ends[i] = std::make_unique<TcpEndpoint>(i, specs[i].tcpPort);
+        else if (specs[i].kind == "tcp") ends[i] = std::make_unique<TcpEndpoint>(i, specs[i].tcpPort, specs[i].xonXoff);
     }
     signal(SIGINT, onSignal);
     signal(SIGTERM, onSignal);

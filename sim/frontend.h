@@ -9,15 +9,18 @@
 namespace frontend {
 
 // Where a port is connected: "none", "stdio", "pty" (with an optional symbolic link to the
-// device at `link`) or "tcp" on 127.0.0.1:tcpPort.
+// device at `link`) or "tcp" on 127.0.0.1:tcpPort. A TCP client cannot take back what it has
+// sent, so with `xonXoff` vmod-sim's end of the line obeys the module's XOFF for it, as a
+// serial device server set to software flow control does.
 struct PortSpec {
     std::string kind = "none";
     int tcpPort = 0;
     std::string link;
+    bool xonXoff = false;
 };
 
-// Parses a port description ("none", "stdio", "pty", "pty:PATH", "tcp:PORT"); returns false
-// with a message for a bad one.
+// Parses a port description ("none", "stdio", "pty", "pty:PATH", "tcp:PORT",
+// "tcp:PORT,xonxoff"); returns false with a message for a bad one.
 bool parsePortSpec(const std::string &text, PortSpec &spec, std::string &error);
 
 // Runs the module in real time with the ports connected as given, until interrupted (or,

@@ -29,9 +29,10 @@ int main(int argc, char **argv) {
     app.add_option("--state", state,
                    "State folder for the media (eeprom.bin, dataflash.bin, sdcard.img); "
                    "scripts default to a fresh temporary folder, interactive runs to ./vmod-state");
-    app.add_option("--port0", port0, "Port 0 (the command port at start): none, stdio, pty, pty:LINK (a symbolic link to the device) or tcp:PORT")
+    app.add_option("--port0", port0, "Port 0 (the command port at start): none, stdio, pty, pty:LINK (a symbolic link to the device), "
+                   "tcp:PORT or tcp:PORT,xonxoff (vmod-sim obeys the module's XOFF for the client)")
         ->capture_default_str();
-    app.add_option("--port1", port1, "Port 1 (the aux or RS-485 port): none, stdio, pty, pty:LINK or tcp:PORT")
+    app.add_option("--port1", port1, "Port 1 (the aux or RS-485 port): as --port0")
         ->capture_default_str();
     app.add_option("--firmware", firmware, "The firmware module to run")->capture_default_str();
     app.add_flag("--update-goldens", updateGoldens, "Rewrite golden screens instead of comparing them");

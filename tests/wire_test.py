@@ -66,6 +66,15 @@ def read_until(port, want, timeout=10.0):
     return got
 
 
+def numbered_lines(lines, pause_every=50):
+    text = b""
+    for i in range(lines):
+        if i and i % pause_every == 0:
+            text += b"w 100\r"
+        text += b'out "L%04d\\r"\r' % i
+    return text
+
+
 def stream(sim_link, xonxoff, lines=2000, pause_every=50):
     """Streams numbered `out` lines, with a 100 ms wait every `pause_every` lines, from a
     writer thread while this thread reads; returns what came back."""
@@ -75,12 +84,7 @@ def stream(sim_link, xonxoff, lines=2000, pause_every=50):
         port.write(b"*IERR\r")
         start = read_until(port, b"#\r")
         assert start.endswith(b"#\r"), "no reply: %r" % start
-        text = b""
-        for i in range(lines):
-            if i and i % pause_every == 0:
-                text += b"w 100\r"
-            text += b'out "L%04d\\r"\r' % i
-        writer = threading.Thread(target=port.write, args=(text,), daemon=True)
+        writer = threading.Thread(target=port.write, args=(numbered_lines(lines, pause_every),), daemon=True)
         writer.start()
         got = b""
         quiet_since = time.time()
@@ -118,6 +122,33 @@ def no_flow_control_overflows():
     assert b"^\r" in got, "no overflow without flow control: %r" % got[-200:]
     assert b"\x13" in got, "the module's XOFF did not reach a host without flow control"
     assert len(re.findall(rb"L\d{4}\r", got)) < 600
+
+
+def tcp_xonxoff_loses_nothing():
+    tcp = 20003 + os.getpid() % 20000
+    with Sim("--port0", "tcp:%d,xonxoff" % tcp) as sim:
+        sim.announced(rb"on tcp 127.0.0.1:(\d+) with XON/XOFF")
+        s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        got = b""
+        while not got.endswith(b">\r"):
+            got += s.recv(500)
+        writer = threading.Thread(target=s.sendall, args=(numbered_lines(1000),), daemon=True)
+        writer.start()
+        got = b""
+        s.settimeout(1.5)
+        try:
+            while True:
+                chunk = s.recv(4096)
+                if not chunk:
+                    break
+                got += chunk
+        except socket.timeout:
+            pass
+        s.close()
+    numbers = re.findall(rb"L(\d{4})\r", got)
+    assert b"^" not in got, "overflow with flow control on"
+    assert b"\x13" in got and b"\x11" in got, "the module never paused the client"
+    assert [int(n) for n in numbers] == list(range(1000)), "%d of 1000 lines came back" % len(numbers)
 
 
 def tcp_half_close_gets_the_reply():
@@ -174,7 +205,8 @@ def tcp_second_client_is_refused():
 
 check("pyserial with xonxoff=True streams 2000 lines with pauses and loses none", xonxoff_loses_nothing)
 check("pyserial without flow control overruns the ring and sees ^", no_flow_control_overflows)
+check("a TCP client on a port with XON/XOFF streams 1000 lines with pauses and loses none", tcp_xonxoff_loses_nothing)
 check("a TCP client that half-closes receives the whole reply", tcp_half_close_gets_the_reply)
 check("a second TCP client is refused and the first keeps the line", tcp_second_client_is_refused)
-print("wire: %d passed, %d failed" % (4 - len(failures), len(failures)))
+print("wire: %d passed, %d failed" % (5 - len(failures), len(failures)))
 sys.exit(1 if failures else 0)
