@@ -5,7 +5,6 @@ pseudo-terminal with and without XON/XOFF, socat and plain sockets over TCP.
 Usage: wire_test.py VMOD_SIM"""
 import os
 import re
-import select
 import shutil
 import socket
 import subprocess
@@ -16,46 +15,16 @@ import time
 
 import serial
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from live_sim import Checks, recv_all, recv_until  # noqa: E402
+from live_sim import Sim as LiveSim  # noqa: E402
+
 SIM = sys.argv[1]
-failures = []
+checks = Checks()
 
 
-def check(name, fn):
-    try:
-        fn()
-        print("ok  ", name)
-    except AssertionError as e:
-        print("FAIL", name, "-", e)
-        failures.append(name)
-
-
-class Sim:
-    """vmod-sim in real time with the given ports, on a fresh state folder."""
-
-    def __init__(self, *ports):
-        self.state = tempfile.mkdtemp(prefix="vmod-wire-")
-        self.proc = subprocess.Popen([SIM, "--state", self.state, *ports], stderr=subprocess.PIPE,
-                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
-        self.banner = b""
-
-    def announced(self, pattern):
-        end = time.time() + 20
-        while time.time() < end:
-            m = re.search(pattern, self.banner)
-            if m:
-                return m.group(1).decode()
-            r, _, _ = select.select([self.proc.stderr], [], [], 0.5)
-            if r:
-                self.banner += os.read(self.proc.stderr.fileno(), 500)
-        raise AssertionError("vmod-sim did not announce %r: %r" % (pattern, self.banner))
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.proc.terminate()
-        self.proc.wait(10)
-        shutil.rmtree(self.state, ignore_errors=True)
+def Sim(*args):
+    return LiveSim(SIM, *args)
 
 
 def read_until(port, want, timeout=10.0):
@@ -129,21 +98,11 @@ def tcp_xonxoff_loses_nothing():
     with Sim("--port0", "tcp:%d,xonxoff" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+) with XON/XOFF")
         s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
-        got = b""
-        while not got.endswith(b">\r"):
-            got += s.recv(500)
+        recv_until(s, b">\r")
         writer = threading.Thread(target=s.sendall, args=(numbered_lines(1000),), daemon=True)
         writer.start()
-        got = b""
         s.settimeout(1.5)
-        try:
-            while True:
-                chunk = s.recv(4096)
-                if not chunk:
-                    break
-                got += chunk
-        except socket.timeout:
-            pass
+        got = recv_all(s)
         s.close()
     numbers = re.findall(rb"L(\d{4})\r", got)
     assert b"^" not in got, "overflow with flow control on"
@@ -157,9 +116,7 @@ def tcp_half_close_gets_the_reply():
         sim.announced(rb"on tcp 127.0.0.1:(\d+)")
         # The start-up report was held for the first client.
         s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
-        got = b""
-        while not got.endswith(b">\r"):
-            got += s.recv(200)
+        got = recv_until(s, b">\r")
         assert got.startswith(b"!Data Flash header"), got
         s.close()  # seen as the end of its input: the line is free a second later
         time.sleep(1.3)
@@ -171,12 +128,7 @@ def tcp_half_close_gets_the_reply():
         s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
         s.sendall(b"w 300\rvers\r")
         s.shutdown(socket.SHUT_WR)
-        got = b""
-        while True:
-            chunk = s.recv(200)
-            if not chunk:
-                break
-            got += chunk
+        got = recv_all(s)
         assert got == b'>\rVMOD5 V1.2.0 VGA "NEC_K2766_FUJ"\r>\r', got
 
 
@@ -185,28 +137,18 @@ def tcp_second_client_is_refused():
     with Sim("--port0", "tcp:%d" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+)")
         first = socket.create_connection(("127.0.0.1", tcp), timeout=10)
-        got = b""
-        while not got.endswith(b">\r"):
-            got += first.recv(200)
+        recv_until(first, b">\r")
         second = socket.create_connection(("127.0.0.1", tcp), timeout=10)
-        refusal = b""
-        while True:
-            chunk = second.recv(200)
-            if not chunk:
-                break
-            refusal += chunk
+        refusal = recv_all(second)
         assert b"in use by another client" in refusal, refusal
         first.sendall(b"*IERR\r")
-        got = b""
-        while not got.endswith(b"#\r"):
-            got += first.recv(200)
+        got = recv_until(first, b"#\r")
         assert got == b"#\r", got
 
 
-check("pyserial with xonxoff=True streams 2000 lines with pauses and loses none", xonxoff_loses_nothing)
-check("pyserial without flow control overruns the ring and sees ^", no_flow_control_overflows)
-check("a TCP client on a port with XON/XOFF streams 1000 lines with pauses and loses none", tcp_xonxoff_loses_nothing)
-check("a TCP client that half-closes receives the whole reply", tcp_half_close_gets_the_reply)
-check("a second TCP client is refused and the first keeps the line", tcp_second_client_is_refused)
-print("wire: %d passed, %d failed" % (5 - len(failures), len(failures)))
-sys.exit(1 if failures else 0)
+checks.run("pyserial with xonxoff=True streams 2000 lines with pauses and loses none", xonxoff_loses_nothing)
+checks.run("pyserial without flow control overruns the ring and sees ^", no_flow_control_overflows)
+checks.run("a TCP client on a port with XON/XOFF streams 1000 lines with pauses and loses none", tcp_xonxoff_loses_nothing)
+checks.run("a TCP client that half-closes receives the whole reply", tcp_half_close_gets_the_reply)
+checks.run("a second TCP client is refused and the first keeps the line", tcp_second_client_is_refused)
+sys.exit(checks.summary("wire"))
