@@ -81,3 +81,13 @@ def recv_all(sock):
     except TimeoutError:
         pass
     return got
+
+
+def free_port():
+    """A TCP port of the loopback address that nothing listens on just now."""
+    import socket
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port

@@ -16,7 +16,7 @@ import time
 import serial
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from live_sim import Checks, recv_all, recv_until  # noqa: E402
+from live_sim import Checks, free_port, recv_all, recv_until  # noqa: E402
 from live_sim import Sim as LiveSim  # noqa: E402
 
 SIM = sys.argv[1]
@@ -94,7 +94,7 @@ def no_flow_control_overflows():
 
 
 def tcp_xonxoff_loses_nothing():
-    tcp = 20003 + os.getpid() % 20000
+    tcp = free_port()
     with Sim("--port0", "tcp:%d,xonxoff" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+) with XON/XOFF")
         s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
@@ -111,7 +111,7 @@ def tcp_xonxoff_loses_nothing():
 
 
 def tcp_half_close_gets_the_reply():
-    tcp = 20000 + os.getpid() % 20000
+    tcp = free_port()
     with Sim("--port0", "tcp:%d" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+)")
         # The start-up report was held for the first client.
@@ -133,7 +133,7 @@ def tcp_half_close_gets_the_reply():
 
 
 def tcp_second_client_is_refused():
-    tcp = 20001 + os.getpid() % 20000
+    tcp = free_port()
     with Sim("--port0", "tcp:%d" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+)")
         first = socket.create_connection(("127.0.0.1", tcp), timeout=10)
