@@ -182,7 +182,12 @@ class PtyEndpoint : public Endpoint {
     void watch(std::vector<pollfd> &fds) override { fds.push_back({master_, POLLIN, 0}); }
     void serve(const pollfd &p) override {
         bool open = !(p.revents & POLLHUP);
-        if (!open && open_) sim::uart::setHostXonXoff(port_, false);  // the next program sets its own
+        if (!open && open_) {
+            // The kernel keeps the device stopped by an XOFF after its program has gone; an XON,
+            // which its still-set IXON consumes, frees it for the next program.
+            if (sim::uart::hostStopped(port_)) (void)!::write(master_, "\x11", 1);
+            sim::uart::setHostXonXoff(port_, false);  // the next program sets its own
+        }
         open_ = open;
         if (p.revents & POLLIN) sim::uart::hostSourceReady(port_);
     }
