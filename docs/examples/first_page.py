@@ -30,6 +30,11 @@ def command(port, line):
 def main():
     # xonxoff=True: the module's XOFF pauses our writes when it cannot keep up.
     port = serial.Serial(sys.argv[1], 115200, xonxoff=True, timeout=5)
+    # A module that has just been switched on may still be sending its start-up report.
+    # "*IERR" is answered "#", which nothing else sends: what comes before it is old.
+    port.write(b"*IERR\r")
+    if not port.read_until(b"#\r").endswith(b"#\r"):
+        sys.exit("no answer from the module on " + sys.argv[1])
     print(command(port, "vers")[0].decode())
     command(port, "z")                              # a clean page: screen, hot spots, origin
     command(port, "s 0 1")                          # black on white
