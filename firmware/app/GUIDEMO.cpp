@@ -27,7 +27,6 @@
 char myBuf[MYBUF_SIZE];
 u8 splashShown;
 u8 macroNotify;
-volatile u32 userLedState;
 int text_border;
 
 #define LINE_MAX 129  // a line with its CR, as rxString copies it

@@ -9,7 +9,6 @@
 extern char myBuf[MYBUF_SIZE];
 extern u8 splashShown;
 extern u8 macroNotify;
-extern volatile u32 userLedState;
 
 extern int text_border;  // x where a new text line starts (GUIDEMO_SetTextBorder)
 

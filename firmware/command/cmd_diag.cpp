@@ -1,6 +1,7 @@
 // Command handlers. Diagnostics and maintenance: checksums, registers, panel timing,
 // serial flash, traces.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include "parse_command.h"
 
@@ -90,7 +91,7 @@ int cmdPanelAdjust(char *line) { return 0; }
 
 int cmdFrameDump(char *line) {
     int y;
-    if (sscanf(line, "*FB %d", &y) != 1 || y < 0 || y >= FRAME_LINES) return 0;
+    if (scanArgs(line, &y) != 1 || y < 0 || y >= FRAME_LINES) return 0;
     char v[8];
     for (int x = 0; x < FRAME_LINE_PIXELS; ++x) {
         snprintf(v, sizeof v, x < FRAME_LINE_PIXELS - 1 ? "%04X," : "%04X", vram[y * FRAME_LINE_PIXELS + x]);

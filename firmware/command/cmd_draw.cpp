@@ -12,6 +12,7 @@
 #include "../macros/KT_macros.h"
 #include "../memmap.h"
 #include "handlers.h"
+#include "dispatch.h"
 #include "parse_command.h"
 
 GDI_STATE GDIState[GDI_MACRO_LEVELS + 1];
@@ -276,7 +277,7 @@ int cmdTextKeepMode(char *line) {
 
 int cmdPenSize(char *line) {
     unsigned n;
-    if (sscanf(line, "p %u", &n) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &n) != 1) return CMD_REJECTED;
     unsigned most = (unsigned)(LCD_GetXSize() < LCD_GetYSize() ? LCD_GetXSize() : LCD_GetYSize());
     if (n < 1 || n > most) return CMD_REJECTED;
     GUI_SetPenSize((int)(n & 0xFF));
@@ -313,7 +314,7 @@ int cmdTextAlign(char *line) {
 
 int cmdDrawMode(char *line) {
     char word[10];
-    if (sscanf(line, "d %9s", word) != 1) return CMD_REJECTED;
+    if (scanArgs(line, word) != 1) return CMD_REJECTED;
     if (strcmp(word, "n") == 0) {
         GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
     } else if (strcmp(word, "x") == 0) {
@@ -326,7 +327,7 @@ int cmdDrawMode(char *line) {
 
 int cmdColorIndex(char *line) {
     int f, b;
-    if (sscanf(line, "s %d %d", &f, &b) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &f, &b) != 2) return CMD_REJECTED;
     if (f < 0 || f >= COLOR_MAP_SIZE) {
         txString("Invalid Foreground Color");
         f = 0;
@@ -356,7 +357,7 @@ int cmdColorSet(char *line) {
         GUI_SetBkColor(atoBGR(w2));
         return CMD_DONE;
     }
-    if (sscanf(line, "S %x %x", &f, &b) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &f, &b) != 2) return CMD_REJECTED;
     GUI_SetColor(swapRB(f & 0xFFFFFF));
     GUI_SetBkColor(swapRB(b & 0xFFFFFF));
     return CMD_DONE;
@@ -375,7 +376,7 @@ int cmdTextMode(char *line) {
 
 int cmdCursor(char *line) {
     int x, y;
-    if (sscanf(line, "sc %d %d", &x, &y) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &x, &y) != 2) return CMD_REJECTED;
     gotoText(x, y);
     return CMD_DONE;
 }
@@ -416,7 +417,7 @@ int cmdClear(char *line) {
 
 int cmdLine(char *line) {
     int x0, y0, x1, y1;
-    if (sscanf(line, "l %d%d%d%d", &x0, &y0, &x1, &y1) != 4) return CMD_REJECTED;
+    if (scanArgs(line, &x0, &y0, &x1, &y1) != 4) return CMD_REJECTED;
     GUI_DrawLine(withOrigin(x0, Origin_X), withOrigin(y0, Origin_Y), withOrigin(x1, Origin_X),
                  withOrigin(y1, Origin_Y));
     return CMD_DONE;
@@ -487,7 +488,7 @@ int cmdCircle(char *line) {
 
 int cmdFontSelect(char *line) {
     char name[10];
-    if (sscanf(line, "f %9s", name) != 1) return CMD_REJECTED;
+    if (scanArgs(line, name) != 1) return CMD_REJECTED;
     return GUIDEMO_SetFont(name) ? CMD_DONE : CMD_REJECTED;
 }
 
@@ -520,7 +521,7 @@ int cmdState(char *line) {
 
 int cmdPicture(char *line) {
     int which, x, y;
-    if (sscanf(line, "i %d%d%d", &which, &x, &y) != 3) return CMD_REJECTED;
+    if (scanArgs(line, &which, &x, &y) != 3) return CMD_REJECTED;
     const GUI_BITMAP *bm = which == 1 ? &bmbbutton_up : which == 2 ? &bmbbutton_dn : 0;
     if (!bm) return CMD_REJECTED;
     GUI_DrawBitmap(bm, withOrigin(x, Origin_X), withOrigin(y, Origin_Y));
@@ -543,7 +544,7 @@ static bool fitsU16(int v) { return v >= 0 && v <= 0xFFFF; }
 
 int cmdSaveArea(char *line) {
     int x0, y0, x1, y1, slot = 0;
-    int n = sscanf(line, "ws %d%d%d%d%d", &x0, &y0, &x1, &y1, &slot);
+    int n = scanArgs(line, &x0, &y0, &x1, &y1, &slot);
     if (n < 4) return CMD_REJECTED;
     if (!fitsU16(x0) || !fitsU16(y0) || !fitsU16(x1) || !fitsU16(y1) || slot < 0 || slot > 255)
         return CMD_REJECTED;
@@ -552,7 +553,7 @@ int cmdSaveArea(char *line) {
 
 int cmdRestoreArea(char *line) {
     int x, y, slot = 0;
-    int n = sscanf(line, "wr %d%d%d", &x, &y, &slot);
+    int n = scanArgs(line, &x, &y, &slot);
     if (n < 2) return CMD_REJECTED;
     if (!fitsU16(x) || !fitsU16(y) || slot < 0 || slot > 255) return CMD_REJECTED;
     return restoreScreenArea((u16)x, (u16)y, (u8)slot);

@@ -1,5 +1,6 @@
 // Command handlers. Touch: sampling settings, calibration, traces, hot spots and buttons.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -14,75 +15,10 @@
 #include "board.h"
 #include "parse_command.h"
 
-// ---------------------------------------------------------------------------------------
-// Settings words: "<word> <value>" stores and saves without a reply, "<word>" alone replies
-// the current value.
-
 // The value after the command word, if there is one.
 static int valueAfter(const char *line, size_t wordLen, long *v) {
     if (strlen(line) < wordLen) return 0;
     return sscanf(line + wordLen, "%ld", v) == 1;
-}
-
-static void replyNumber(long v) {
-    char t[16];
-    snprintf(t, sizeof t, "%ld\r", v);
-    txString(t);
-}
-
-enum SettingWidth { W8, W16 };
-
-static int setting(const char *line, const char *word, void *field, SettingWidth w) {
-    long v;
-    if (!valueAfter(line, strlen(word), &v)) {
-        replyNumber(w == W8 ? *(u8 *)field : *(u16 *)field);
-        return CMD_DONE;
-    }
-    if (w == W8)
-        *(u8 *)field = (u8)v;
-    else
-        *(u16 *)field = (u16)v;
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
-
-int cmdTouchSpan(char *line) { return setting(line, "*tspan", &eepromData.tspan, W8); }
-int cmdTouchSamples(char *line) { return setting(line, "*tsamp", &eepromData.tsamp, W8); }
-int cmdTouchDeltaLimit(char *line) { return setting(line, "*tpDeltaLim", &eepromData.tpDeltaLim, W8); }
-int cmdCalTimeout(char *line) { return setting(line, "*tcTimeout", &eepromData.tcTimeout, W8); }
-
-// The pressure window fields are not aligned in the packed image: go through a copy.
-static int settingU16(const char *line, const char *word, u16 *packed) {
-    u16 v;
-    memcpy(&v, packed, sizeof v);
-    int r = setting(line, word, &v, W16);
-    memcpy(packed, &v, sizeof v);
-    return r;
-}
-
-int cmdTouchPressureLow(char *line) { return settingU16(line, "*tplo", &eepromData.tplo); }
-int cmdTouchPressureHigh(char *line) { return settingU16(line, "*tphi", &eepromData.tphi); }
-
-int cmdTouchSwap(char *line) {
-    long v;
-    if (!valueAfter(line, 10, &v)) {
-        replyNumber(eepromData.touchSwap);
-        return CMD_DONE;
-    }
-    eepromData.touchSwap = v ? 1 : 0;
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
-
-int cmdAutoCal(char *line) {
-    long v;
-    if (!valueAfter(line, 8, &v)) {
-        replyNumber(eepromData.autoCal == FLAG_ON ? 1 : 0);
-        return CMD_DONE;
-    }
-    eepromData.autoCal = v ? FLAG_ON : 0xFF;
-    KT_EEPROM_Save();
-    return CMD_DONE;
 }
 
 int cmdTouchMode(char *line) {
@@ -159,7 +95,7 @@ int cmdDebugTouch(char *line) {
 
 int cmdPressureDebug(char *line) {
     int v;
-    if (sscanf(line, "*debug %d", &v) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &v) != 1) return CMD_REJECTED;
     debug_touch = v;
     if (v == 2) {
         txString(":Display pressure option; font set to m10\r");
@@ -366,7 +302,7 @@ int cmdHotSpotClearAll(char *line) {
 
 int cmdHotSpotClear(char *line) {
     int n;
-    if (sscanf(line, "xc %d", &n) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &n) != 1) return CMD_REJECTED;
     if (n < FIRST_REGION || n >= HOTSPOT_COUNT) {
         char t[48];
         snprintf(t, sizeof t, ":touch index must be %d to %d\r", FIRST_REGION, HOTSPOT_COUNT - 1);
@@ -464,20 +400,20 @@ int cmdHotSpotFlags(char *line) {
 
 int cmdDefineButton(char *line) {
     int n, x, y, style;
-    if (sscanf(line, "bd %d%d%d%d", &n, &x, &y, &style) != 4) return CMD_REJECTED;
+    if (scanArgs(line, &n, &x, &y, &style) != 4) return CMD_REJECTED;
     return cmd_ButtonDefine(line, n, x, y, style);
 }
 
 int cmdButtonClear(char *line) {
     int n;
-    if (sscanf(line, "bc %d", &n) != 1 || n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
+    if (scanArgs(line, &n) != 1 || n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
     KT_Touch_HotSpot_Unset(n);
     return CMD_DONE;
 }
 
 int cmdButtonState(char *line) {
     int n, s;
-    if (sscanf(line, "ssb %d %d", &n, &s) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &n, &s) != 2) return CMD_REJECTED;
     if ((s != 0 && s != 1) || n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
     HotSpot *h = &TouchHotSpots[n];
     if (h->kind == KIND_FREE) return CMD_DONE;

@@ -483,35 +483,9 @@ int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset) 
 // ---------------------------------------------------------------------------------------
 // Commands.
 
-int KT_ExtMem_ReportSizes(void) {
-    if (SDCardIsReady() && fileExists("SD_dnld.ini"))
-        pout("%ld %ld %ld\r", (long)ExtMemSize, (long)0x100000, (long)ExtMemSize);
-    else
-        pout("%ld %ld %ld\r", (long)Flash1Size, (long)Flash1SectorSize, (long)ExtMemSize);
-    return 1;
-}
-
-int KT_ExtMem_EraseCommand(const char *args) {
-    unsigned magic = 0;
-    int sector = 0;
-    int n = sscanf(args, "%x %d", &magic, &sector);
-    if (n < 1 || magic != EXTMEM_MAGIC) {
-        perr(":Magic value was wrong (got 0x%X, should be 0x%X\r", magic, EXTMEM_MAGIC);
-        return 0;
-    }
-    if (n == 2) {
-        pout(":Erasing sector %d...", sector);
-        if (KT_ExtMem_Erase_Sector(sector) != 0) {
-            pout("\r:Erase sector %d failed\r", sector);
-            return 0;
-        }
-        pout(" done\r");
-        return 1;
-    }
-    pout(":Erasing chip...");
-    KT_ExtMem_Erase_Chip();
-    pout(" done\r");
-    return 1;
+ExtMemSizes KT_ExtMem_Sizes(void) {
+    if (SDCardIsReady() && fileExists("SD_dnld.ini")) return ExtMemSizes{ExtMemSize, 0x100000, ExtMemSize};
+    return ExtMemSizes{Flash1Size, Flash1SectorSize, ExtMemSize};
 }
 
 // One "xmp" line: characters are data bytes, a blank escapes the next character.

@@ -81,9 +81,14 @@ int KT_ExtMem_Erase_Sector(int n);
 int KT_ExtMem_Erase_Chip(void);
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset);
 
-// Commands of this module (their handlers parse the line and call these).
-int KT_ExtMem_ReportSizes(void);               // "xma"
-int KT_ExtMem_EraseCommand(const char *args);  // "xmc %x %d"
+// Operations behind the image commands.
+struct ExtMemSizes {
+    u32 memory;   // the image's medium
+    u32 sector;   // its erase unit
+    u32 staging;  // the staging buffer
+};
+// A card with "SD_dnld.ini" stands in for the Data Flash: its sizes count instead.
+ExtMemSizes KT_ExtMem_Sizes(void);
 int KT_ExtMem_TextDownload(u32 addr, int verbose);  // "xmp" after its arguments
 int KT_ExtMem_SdLoad(const char *dir);         // "sdload %8s"
 

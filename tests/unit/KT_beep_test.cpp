@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "command/handlers.h"
 #include "devices/KT_beep.h"
 #include "devices/miscdrivers.h"
 #include "eeprom.h"
@@ -128,19 +129,19 @@ TEST_F(Beeper, VolumeIsScaledByTheMaximum) {
 }
 
 TEST_F(Beeper, VolumeCommandsWithoutSaving) {
-    EXPECT_EQ(KT_Beep_VolumeCommand("bvs +300"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepVolume, "bvs +300"), 1);
     EXPECT_EQ(GetBeepVolume(), 255);
-    EXPECT_EQ(KT_Beep_VolumeCommand("bvs -300"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepVolume, "bvs -300"), 1);
     EXPECT_EQ(GetBeepVolume(), 0);
-    EXPECT_EQ(KT_Beep_VolumeCommand("bvs 20"), 1);
-    EXPECT_EQ(KT_Beep_VolumeCommand("bvs  +5"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepVolume, "bvs 20"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepVolume, "bvs  +5"), 1);
     EXPECT_EQ(GetBeepVolume(), 25);
-    EXPECT_EQ(KT_Beep_VolumeCommand("bvs 999"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepVolume, "bvs 999"), 1);
     EXPECT_EQ(GetBeepVolume(), 255);
-    EXPECT_EQ(KT_Beep_VolumeCommand("bvs"), 0);
-    EXPECT_EQ(KT_Beep_FrequencyCommand("bfs 1000"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepVolume, "bvs"), 0);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepFreq, "bfs 1000"), 1);
     EXPECT_EQ(GetBeepFrequency(), 1000u);
-    EXPECT_EQ(KT_Beep_FrequencyCommand("bfs"), 0);
+    EXPECT_EQ(fwtest::callHandler(cmdBeepFreq, "bfs"), 0);
 }
 
 TEST_F(Beeper, ReportsAndSavedSettings) {
@@ -149,9 +150,9 @@ TEST_F(Beeper, ReportsAndSavedSettings) {
         InitI2C();
         KT_EEPROM_Init();
         KT_BeepInit();
-        KT_Beep_VolumeCommand("bv 150");
-        KT_Beep_VolumeCommand("bv");
-        KT_Beep_FrequencyCommand("bf");
+        fwtest::callHandler(cmdBeepVolume, "bv 150");
+        fwtest::callHandler(cmdBeepVolume, "bv");
+        fwtest::callHandler(cmdBeepFreq, "bf");
     }, true));
     EXPECT_EQ(fwtest::hostText(), "150\r2600\r");
     EXPECT_EQ(sim::eeprom::peek(0x30), 150);

@@ -1,6 +1,7 @@
 // The user LED: flashing from the tick and who owns it.
 #include <gtest/gtest.h>
 
+#include "command/handlers.h"
 #include "app/GUIDEMO.h"
 #include "devices/KT_led.h"
 #include "devices/miscdrivers.h"
@@ -24,15 +25,15 @@ TEST(Led, FlashingTogglesEveryOtherTickForPeriodOne) {
 
 TEST(Led, HostAndSystemOwnership) {
     InitGPIO();
-    EXPECT_EQ(KT_Led_Command("on"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdLed, "led on"), 1);
     EXPECT_EQ(userLedState, 1u);
     EXPECT_EQ(fwtest::check("led"), "on");
-    EXPECT_EQ(KT_Led_Command("sys"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdLed, "led sys"), 1);
     EXPECT_EQ(userLedState, 0u);
     EXPECT_EQ(fwtest::check("led"), "on");  // keeps its level
-    EXPECT_EQ(KT_Led_Command("off"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdLed, "led off"), 1);
     EXPECT_EQ(userLedState, 2u);
     EXPECT_EQ(fwtest::check("led"), "off");
-    EXPECT_EQ(KT_Led_Command("blink"), 0);
+    EXPECT_EQ(fwtest::callHandler(cmdLed, "led blink"), 0);
     EXPECT_EQ(userLedState, 2u);
 }

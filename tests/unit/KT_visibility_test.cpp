@@ -1,6 +1,7 @@
 // Backlight brightness, the inverter's polarity and the display power sequences.
 #include <gtest/gtest.h>
 
+#include "command/handlers.h"
 #include "devices/KT_visibility.h"
 #include "devices/miscdrivers.h"
 #include "fw_harness.h"
@@ -32,15 +33,15 @@ TEST(Brightness, SetWritesTheDutyAndTheCommandRanges) {
     KT_Brite_Set(0);
     EXPECT_EQ(fwtest::check("pwm"), "13");
     eepromData.brite = 250;
-    EXPECT_EQ(KT_Brite_Command("xbbs+20"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBrightness, "xbbs+20"), 1);
     EXPECT_EQ(eepromData.brite, 255);
-    EXPECT_EQ(KT_Brite_Command("xbbs -300"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBrightness, "xbbs -300"), 1);
     EXPECT_EQ(eepromData.brite, 0);
-    EXPECT_EQ(KT_Brite_Command("xbbs 300"), 0);
+    EXPECT_EQ(fwtest::callHandler(cmdBrightness, "xbbs 300"), 0);
     EXPECT_EQ(eepromData.brite, 0);
-    EXPECT_EQ(KT_Brite_Command("xbbs 100"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBrightness, "xbbs 100"), 1);
     EXPECT_EQ(eepromData.brite, 100);
-    EXPECT_EQ(KT_Brite_Command("xbbs -2147483648"), 1);
+    EXPECT_EQ(fwtest::callHandler(cmdBrightness, "xbbs -2147483648"), 1);
     EXPECT_EQ(eepromData.brite, 0);
 }
 

@@ -10,7 +10,9 @@
 
 #include "command/dispatch.h"
 #include "command/parse_command.h"
+#include "command/handlers.h"
 #include "storage/KT_eeprom.h"
+#include "storage/settings.h"
 
 namespace {
 
@@ -467,6 +469,31 @@ TEST(Dispatch, TableEntriesAreWellFormed) {
             break;
         }
     }
+}
+
+// The settings commands are rows of the settings table: every row's word reaches the one
+// settings handler, and that handler serves no line the table does not know.
+TEST(Dispatch, SettingsCommandsAreTableRows) {
+    int rows = 0;
+    for (int i = 0; i < settingsCount; ++i) {
+        const Setting &row = settingsTable[i];
+        if (!row.command) continue;
+        ++rows;
+        SCOPED_TRACE(row.command);
+        const CommandEntry *e = findCommand(row.command);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->handler, cmdSetting);
+        EXPECT_EQ(settingOfCommand(row.command), &row);
+        EXPECT_NE(row.commandRule, RULE_NONE);
+        EXPECT_GT(row.width, 0);
+    }
+    int entries = 0;
+    for (int i = 0; i < COMMAND_COUNT; i++) {
+        if (commandChain[i].handler != cmdSetting) continue;
+        ++entries;
+        EXPECT_NE(settingOfCommand(commandChain[i].word), nullptr) << commandChain[i].word;
+    }
+    EXPECT_EQ(rows, entries);
 }
 
 TEST(Dispatch, LongLinesStayInside) {

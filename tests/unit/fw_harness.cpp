@@ -80,4 +80,10 @@ std::string check(const std::string &name) {
     return fn ? (*fn)() : std::string("<no such check>");
 }
 
+int callHandler(int (*handler)(char *), const std::string &line) {
+    std::vector<char> copy(line.begin(), line.end());
+    copy.push_back(0);
+    return handler(copy.data());
+}
+
 }  // namespace fwtest

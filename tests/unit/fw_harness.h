@@ -23,6 +23,9 @@ std::string hostText();
 // A scenario check's current value ("on", "2600", ...).
 std::string check(const std::string &name);
 
+// Runs a command handler on a writable copy of line, as the dispatch chain does.
+int callHandler(int (*handler)(char *), const std::string &line);
+
 }  // namespace fwtest
 
 #endif
