@@ -78,16 +78,8 @@ GDI_STATE *currentStateRecord(void) {
 
 // ---- frame buffer and screen areas --------------------------------------------------------
 
-static inline u16 *vram(void) { return (u16 *)sdramPtr(VRAM_ADDR); }
-
 static bool inFrame(int x, int y) {
     return x >= 0 && y >= 0 && x < LCD_XSIZE && y < LCD_YSIZE;
-}
-
-u16 KT_GetPixel(int x, int y) { return inFrame(x, y) ? vram()[y * LCD_XSIZE + x] : 0; }
-
-void KT_SetPixel(int x, int y, u16 index) {
-    if (inFrame(x, y)) vram()[y * LCD_XSIZE + x] = index;
 }
 
 u16 ssa_width[SCREEN_AREA_SLOTS];
@@ -108,7 +100,7 @@ int saveScreenArea(u16 x0, u16 y0, u16 x1, u16 y1, u8 slot) {
     ssa_height[slot] = (u16)h;
     u16 *dst = slotArea(slot);
     for (u32 row = 0; row < h; ++row)
-        memcpy(dst + row * w, vram() + (y0 + row) * LCD_XSIZE + x0, w * 2);
+        LCD_ReadRowRaw(x0, y0 + (int)row, (int)w, dst + row * w);
     return 1;
 }
 
@@ -122,7 +114,7 @@ int restoreScreenArea(u16 x, u16 y, u8 slot) {
     u32 visH = y >= LCD_YSIZE ? 0 : (y + h > LCD_YSIZE ? LCD_YSIZE - y : h);
     const u16 *src = slotArea(slot);
     for (u32 row = 0; row < visH; ++row)
-        memcpy(vram() + (y + row) * LCD_XSIZE + x, src + row * w, visW * 2);
+        LCD_WriteRowRaw(x, y + (int)row, (int)visW, src + row * w);
     return 1;
 }
 
@@ -199,7 +191,7 @@ int cmdPixel(char *line) {
     bool wide = line[2] == 'x';
     if (line[1] == 'r') {
         if (sscanf(line, "%*s %d %d", &x, &y) != 2 || !inFrame(x, y)) return CMD_REJECTED;
-        unsigned i = KT_GetPixel(x, y);
+        unsigned i = LCD_GetPixelIndex(x, y);
         if (wide)
             pout("%02X%02X%02X\r", (i >> 11) << 3, (i >> 3) & 0xFC, (i & 0x1F) << 3);
         else
@@ -211,9 +203,9 @@ int cmdPixel(char *line) {
     if (n == 2) {
         GUI_DrawPixel(x, y);
     } else if (wide) {
-        KT_SetPixel(x, y, (u16)(((v >> 8) & 0xF800) + ((v & 0xF8) >> 3) + ((v >> 5) & 0x7E0)));
+        LCD_SetPixelIndex(x, y, (u16)(((v >> 8) & 0xF800) + ((v & 0xF8) >> 3) + ((v >> 5) & 0x7E0)));
     } else {
-        KT_SetPixel(x, y, (u16)v);
+        LCD_SetPixelIndex(x, y, (u16)v);
     }
     return CMD_DONE;
 }

@@ -13,6 +13,7 @@
 #include "../devices/KT_timer.h"
 #include "../devices/lcd_driver.h"
 #include "../gui/GUI.h"
+#include "../gui/LCD.h"
 #include "../memmap.h"
 
 // The record of an entry whose record field is already an address, or none.
@@ -79,7 +80,6 @@ static int pixelsOf(const ExtMemDirEntry *e, Pixels *px) {
 // source pixels equal to `key` leave the screen as it is.
 static void copyPixels(const Pixels *px, long long x, long long y, int sx0, int sy0, int sx1, int sy1, int transparent,
                        u16 key) {
-    u16 *fb = vram;
     // Source column sx lands on screen column x + sx - sx0: keep those inside the screen.
     long long c0 = sx0, c1 = sx1;
     if (x < 0 && (long long)sx0 - x > c0) c0 = (long long)sx0 - x;
@@ -91,11 +91,7 @@ static void copyPixels(const Pixels *px, long long x, long long y, int sx0, int 
     for (long long sy = r0; sy < r1; ++sy) {
         long long dy = y + (sy - sy0);
         const u8 *row = px->data + 2u * ((u32)sy * px->stride);
-        long long base = dy * SCREEN_W + x - sx0;
-        for (long long sx = c0; sx < c1; ++sx) {
-            u16 p = extRd16(row + 2 * sx);
-            if (!transparent || p != key) fb[base + sx] = p;
-        }
+        LCD_WriteRowBytes((int)(x + c0 - sx0), (int)dy, (int)(c1 - c0), row + 2 * c0, transparent, key);
     }
 }
 

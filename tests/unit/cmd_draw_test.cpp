@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "gui/LCD.h"
 #include "command/cmd_draw.h"
 #include "command/parse_command.h"
 #include "macros/KT_macros.h"
@@ -129,13 +130,13 @@ TEST_F(DrawState, RestoreCutsAtTheFrameEdges) {
 TEST_F(DrawState, DirectPixelsOutsideTheFrameAreNeitherReadNorWritten) {
     u16 *vram = static_cast<u16 *>(sdramPtr(VRAM_ADDR));
     vram[640 * 480] = 0x1111;
-    KT_SetPixel(0, 480, 0xBEEF);
-    KT_SetPixel(640, 0, 0xBEEF);
-    KT_SetPixel(-1, 0, 0xBEEF);
+    LCD_SetPixelIndex(0, 480, 0xBEEF);
+    LCD_SetPixelIndex(640, 0, 0xBEEF);
+    LCD_SetPixelIndex(-1, 0, 0xBEEF);
     EXPECT_EQ(vram[640 * 480], 0x1111);
-    EXPECT_EQ(KT_GetPixel(0, 480), 0);
-    KT_SetPixel(639, 479, 0xBEEF);
-    EXPECT_EQ(KT_GetPixel(639, 479), 0xBEEF);
+    EXPECT_EQ(LCD_GetPixelIndex(0, 480), 0);
+    LCD_SetPixelIndex(639, 479, 0xBEEF);
+    EXPECT_EQ(LCD_GetPixelIndex(639, 479), 0xBEEF);
 }
 
 }  // namespace
