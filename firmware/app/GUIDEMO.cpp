@@ -19,13 +19,13 @@
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
 #include "../storage/KT_bitmaps.h"
+#include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
 #include "board.h"
 #include "crc16.h"
 
 char myBuf[MYBUF_SIZE];
-u8 splashShown;
 u8 macroNotify;
 int text_border;
 

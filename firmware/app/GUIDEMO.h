@@ -7,7 +7,6 @@
 #define MYBUF_SIZE 130
 
 extern char myBuf[MYBUF_SIZE];
-extern u8 splashShown;
 extern u8 macroNotify;
 
 extern int text_border;  // x where a new text line starts (GUIDEMO_SetTextBorder)

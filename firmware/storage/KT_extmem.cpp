@@ -8,7 +8,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../app/GUIDEMO.h"
 #include "../comm/Rtosinit.h"
 #include "../devices/KT_led.h"
 #include "../devices/KT_timer.h"
@@ -23,6 +22,7 @@
 #include "KT_fonts.h"
 
 u8 *const ExtMemBuffer = (u8 *)sdramPtr(EXTMEM_ADDR);
+u8 splashShown;
 const u32 ExtMemSize = EXTMEM_SIZE;
 u32 Flash1Size = 0x400000;
 u32 Flash1SectorSize = 0x10000;

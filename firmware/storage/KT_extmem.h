@@ -44,6 +44,7 @@ static_assert(sizeof(ExtMemHeader) == EXTMEM_HEADER_SIZE, "image header is 8 byt
 static_assert(sizeof(ExtMemDirEntry) == EXTMEM_DIRENT_SIZE, "directory entries are 12 bytes");
 
 extern u8 *const ExtMemBuffer;  // the staging buffer in SDRAM
+extern u8 splashShown;           // 1 once a splash bitmap stands on the screen
 extern const u32 ExtMemSize;    // its size, 11 MiB
 // Data Flash geometry from its identification (KT_ExtMem_SetGeometry).
 extern u32 Flash1Size;
