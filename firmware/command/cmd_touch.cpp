@@ -8,6 +8,7 @@
 #include "../comm/Rtosinit.h"
 #include "../devices/KT_timer.h"
 #include "../devices/interrupt.h"
+#include "../storage/KT_bitmaps.h"
 #include "../storage/KT_eeprom.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
@@ -398,10 +399,59 @@ int cmdHotSpotFlags(char *line) {
 // ---------------------------------------------------------------------------------------
 // Buttons.
 
+static const GUI_BITMAP *pictureOr(int given, int index, const GUI_BITMAP *builtIn) {
+    const GUI_BITMAP *bm = given ? KT_GetExtBitmapDescriptor(index) : nullptr;
+    return bm ? bm : builtIn;
+}
+
+// "bd n x y style "label" ["label"] dx dy [dx dy] [up [down]]": a bitmap button; toggles take
+// two labels and two offsets. Stored bitmaps up and down replace the built-in pictures.
 int cmdDefineButton(char *line) {
     int n, x, y, style;
-    if (scanArgs(line, &n, &x, &y, &style) != 4) return CMD_REJECTED;
-    return cmd_ButtonDefine(line, n, x, y, style);
+    int skip = 0;  // the labels follow the four numbers
+    if (sscanf(line, "bd %d%d%d%d%n", &n, &x, &y, &style, &skip) < 4) return CMD_REJECTED;
+    if (n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
+    KT_Touch_HotSpot_Unset(n);
+    bool toggle = KT_Button_IsToggle(style);
+    if (!toggle && !KT_Button_IsMomentary(style)) {
+        txString("Err: invalid <type>\r");
+        return CMD_REJECTED;
+    }
+    const char *missing = toggle ? "Err: missing state arguments\r" : "Err: missing button arguments\r";
+    if (skip <= 0) {
+        txString(missing);
+        return CMD_REJECTED;
+    }
+    char *rest = line + skip;
+    const char *text[2] = {escstr(rest, '"', &rest), nullptr};
+    if (text[0] && toggle) text[1] = escstr(rest, '"', &rest);
+    if (!text[0] || (toggle && !text[1])) {
+        txString(missing);
+        return CMD_REJECTED;
+    }
+    int v[6];
+    int got = sscanf(rest ? rest : "", "%d %d %d %d %d %d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+    int offsets = toggle ? 4 : 2;
+    if (got < offsets) {
+        txString(missing);
+        return CMD_REJECTED;
+    }
+    const GUI_BITMAP *up = pictureOr(got > offsets, v[offsets], kt_bmbutton_up);
+    const GUI_BITMAP *dn = pictureOr(got > offsets + 1, v[offsets + 1], kt_bmbutton_dn);
+    if (up->XSize < 1 || up->YSize < 1 || dn->XSize < 1 || dn->YSize < 1) {
+        txString("Err: bitmap dimension less than 1\r");
+        return CMD_REJECTED;
+    }
+    if (up->XSize != dn->XSize) {
+        txString("Err: bitmaps have different width\r");
+        return CMD_REJECTED;
+    }
+    if (up->YSize != dn->YSize) {
+        txString("Err: bitmaps have different height\r");
+        return CMD_REJECTED;
+    }
+    KT_Button_Define(n, x + Origin_X, y + Origin_Y, style, text, v, up, dn);
+    return CMD_DONE;
 }
 
 int cmdButtonClear(char *line) {

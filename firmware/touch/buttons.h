@@ -33,8 +33,15 @@ int updateSpot(int press, int n, int notify, int x, int y, int quiet);
 void spotProcess(int n, int press, int quiet);
 int buttonDisable(int n);
 int buttonReEnable(int n, int noRedraw);
-// "bd": line is the whole command line; the result of the command.
-int cmd_ButtonDefine(char *line, int n, int x, int y, int style);
+// Button styles: the magnitude names the kind (a negative style defines the button disabled);
+// 0 when it names none.
+int KT_Button_Style(int style);
+int KT_Button_IsToggle(int style);     // 2, 20, 21 (21 starts on)
+int KT_Button_IsMomentary(int style);  // 1, 3 (auto-repeat), 4, 5
+// Defines button n at absolute (x, y): labels at offsets from there (the second label and
+// offsets for toggles only), pictures for up and down of the same size; draws it.
+void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2], const int offset[4],
+                      const GUI_BITMAP *up, const GUI_BITMAP *dn);
 void ButtonTimer(void);  // from the 1 ms tick
 
 #endif
