@@ -4,6 +4,10 @@
 
 #include "fatimage.h"
 #include "fs/file_sys.h"
+#include "fs/sdcard.h"
+#include "devices/KT_timer.h"
+#include "comm/Rtosinit.h"
+#include "storage/KT_eeprom.h"
 #include "sd_support.h"
 
 using namespace sdtest;

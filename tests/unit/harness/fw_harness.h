@@ -1,5 +1,5 @@
-// Runs firmware code on the simulated board from a unit test: the code becomes the
-// firmware's main, so that waits (KT_Delay, transmissions) pass virtual time as on the board.
+// Unit-test conveniences over the on-board harness (tests/harness/onboard.h): one body of
+// firmware code per power-on, the host's view of port 0, the scenario checks.
 #ifndef VMOD_TEST_FW_HARNESS_H
 #define VMOD_TEST_FW_HARNESS_H
 

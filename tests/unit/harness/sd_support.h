@@ -16,15 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "board.h"
-#include "comm/Rtosinit.h"
-#include "devices/KT_timer.h"
-#include "devices/interrupt.h"
-#include "fs/sdcard.h"
+#include "onboard.h"
 #include "sdcard.h"
 #include "sim.h"
-#include "storage/KT_eeprom.h"
-#include "uart.h"
 
 namespace sdtest {
 
@@ -113,51 +107,21 @@ inline int fsck(const std::string &vol, std::string *out) {
 
 // ---- firmware code on the simulated board ----
 
-inline std::function<void()> &boardBody() {
-    static std::function<void()> body;
-    return body;
-}
-inline bool &boardDone() {
-    static bool done;
-    return done;
-}
-
-inline int boardMain() {
-    std::memset(&eepromData, 0, sizeof eepromData);  // RAM as after power-on
-    interrupt_init();
-    KT_TimerInit();  // before the settings: EEPROM accesses wait on the tick
-    KT_EEPROM_Load();
-    KT_COM_Init0();
-    KT_COM_Init1();
-    SDCardSlotInit(0);
-    boardBody()();
-    txWait0();
-    boardDone() = true;
-    for (;;) boardIdle();
-}
-
-// Runs fn as the firmware, with the card backed by `image`, until it returns.
+// Runs fn as the firmware, with the settings loaded, both ports open and the card backed by
+// `image`, until it returns.
 inline void onBoard(const std::string &image, std::function<void()> fn) {
     sim::sdcard::useImage(image);
     sim::sdcard::insert();
-    boardBody() = std::move(fn);
-    boardDone() = false;
-    sim::setFirmwareLoader([] { return sim::FirmwareEntry{boardMain, irq_handler}; }, [] {});
-    sim::powerOn();
-    sim::runFor(3600 * sim::kSec, [] { return boardDone(); });
-    EXPECT_TRUE(boardDone()) << "the firmware code did not finish: " << sim::haltReason();
-    sim::powerOff();
+    onboard::Bringup steps;
+    steps.loadSettings = steps.port0 = steps.port1 = steps.sdSlot = true;
+    onboard::configure("", steps);
+    EXPECT_TRUE(onboard::run(fn)) << "the firmware code did not finish: " << sim::haltReason();
+    onboard::powerOff();
     sim::sdcard::useImage("");  // later tests find the card of their own state folder
 }
 
 // Everything port 0's host received, as text, emptying the queue.
-inline std::string hostText() {
-    std::string s;
-    auto &q = sim::uart::hostReceived(0);
-    for (const auto &b : q) s += char(b.c);
-    q.clear();
-    return s;
-}
+inline std::string hostText() { return onboard::hostText(0); }
 
 }  // namespace sdtest
 

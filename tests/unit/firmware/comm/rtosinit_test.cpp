@@ -11,41 +11,26 @@
 #include "comm/Rtosinit.h"
 #include "devices/KT_timer.h"
 #include "devices/interrupt.h"
+#include "onboard.h"
 #include "sim.h"
 #include "storage/KT_eeprom.h"
 #include "uart.h"
 
 namespace {
 
-std::function<void()> body;
-bool bodyDone;
-
-int harnessMain() {
-    interrupt_init();
-    KT_TimerInit();
-    KT_COM_Init0();
-    KT_COM_Init1();
-    Init_485mode();
-    body();
-    bodyDone = true;
-    for (;;) boardIdle();
-}
-
-// Runs `fn` inside the firmware with the settings prepared by `setup`; returns what the
-// host received on `port`.
+// Runs `fn` inside the firmware with the settings prepared by `setup` (both ports and RS-485
+// set up from them); returns what the host received on `port`.
 std::string runInFirmware(const std::function<void()> &fn, int port = 0) {
-    body = fn;
-    bodyDone = false;
     sim::mapSdram();
-    sim::setFirmwareLoader([] { return sim::FirmwareEntry{harnessMain, irq_handler}; }, [] {});
+    onboard::Bringup steps;
+    steps.clearSettings = false;
+    steps.port0 = steps.port1 = steps.rs485 = true;
+    onboard::configure("", steps);
     for (int p = 0; p < 2; ++p) sim::uart::hostReceived(p).clear();
-    sim::powerOn();
-    sim::runFor(2 * sim::kSec, [] { return bodyDone; });
+    EXPECT_TRUE(onboard::run(fn, 2 * sim::kSec));
     sim::runFor(50 * sim::kMs);
-    EXPECT_TRUE(bodyDone);
-    std::string got;
-    for (auto &b : sim::uart::hostReceived(port)) got += char(b.c);
-    sim::powerOff();
+    std::string got = onboard::hostText(port, false);
+    onboard::powerOff();
     return got;
 }
 

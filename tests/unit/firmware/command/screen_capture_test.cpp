@@ -5,10 +5,14 @@
 
 #include <cstring>
 
+#include "devices/KT_timer.h"
 #include "command/handlers.h"
 #include "fatimage.h"
 #include "fs/file_sys.h"
 #include "gui/GUI.h"
+#include "fs/sdcard.h"
+#include "comm/Rtosinit.h"
+#include "storage/KT_eeprom.h"
 #include "sd_support.h"
 
 using namespace sdtest;

@@ -7,6 +7,10 @@
 #include <map>
 
 #include "fs/file_sys.h"
+#include "fs/sdcard.h"
+#include "devices/KT_timer.h"
+#include "comm/Rtosinit.h"
+#include "storage/KT_eeprom.h"
 #include "sd_support.h"
 
 using namespace sdtest;

@@ -5,6 +5,10 @@
 #include <cstring>
 
 #include "fs/sd_cmd.h"
+#include "fs/sdcard.h"
+#include "devices/KT_timer.h"
+#include "comm/Rtosinit.h"
+#include "storage/KT_eeprom.h"
 #include "sd_support.h"
 
 using namespace sdtest;

@@ -6,6 +6,8 @@
 #include "fatimage.h"
 #include "fs/sdcard.h"
 #include "fw_harness.h"
+#include "devices/KT_timer.h"
+#include "comm/Rtosinit.h"
 #include "sd_support.h"
 #include "storage/KT_eeprom.h"
 
