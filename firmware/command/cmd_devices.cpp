@@ -50,15 +50,19 @@ int cmdAlarm(char *line) {
     return ok ? CMD_DONE : CMD_REJECTED;
 }
 
+// What follows a settings word of wordLen characters; *keep is 1 for its "s" form, which
+// sets without saving.
+static const char *afterWord(const char *line, size_t wordLen, int *keep) {
+    const char *p = line + wordLen;
+    *keep = *p == 's';
+    return p + *keep;
+}
+
 // "bv" reports the volume, "bv <n>" sets it and "bv +<n>"/"bv -<n>" moves it, clamped to
 // 0..255; each saves. "bvs" sets without saving and must have a value.
 int cmdBeepVolume(char *line) {
-    const char *p = line + 2;  // after "bv"
-    int keep = 0;              // "bvs": set without saving
-    if (*p == 's') {
-        keep = 1;
-        ++p;
-    }
+    int keep;
+    const char *p = afterWord(line, 2, &keep);
     const char *q = p;
     while (*q == ' ' || *q == '\t') ++q;
     int relative = *q == '+' || *q == '-';
@@ -84,12 +88,8 @@ int cmdBeepVolume(char *line) {
 
 // "bf" reports the frequency, "bf <Hz>" sets and saves it, "bfs <Hz>" sets without saving.
 int cmdBeepFreq(char *line) {
-    const char *p = line + 2;  // after "bf"
-    int keep = 0;
-    if (*p == 's') {
-        keep = 1;
-        ++p;
-    }
+    int keep;
+    const char *p = afterWord(line, 2, &keep);
     unsigned f;
     if (sscanf(p, "%u", &f) != 1) {
         if (keep) return CMD_REJECTED;  // a missing value fails
@@ -157,12 +157,8 @@ int cmdLed(char *line) {
 // "xbb" reports the brightness, "xbb <n>" sets 0..255, "xbb +<n>"/"xbb -<n>" moves it within
 // 0..255; each saves. "xbbs" sets without saving.
 int cmdBrightness(char *line) {
-    const char *p = line + 3;  // after "xbb"
-    int keep = 0;              // "xbbs": set without saving
-    if (*p == 's') {
-        keep = 1;
-        ++p;
-    }
+    int keep;
+    const char *p = afterWord(line, 3, &keep);
     int relative = p[0] == '+' || p[0] == '-' || (p[0] && (p[1] == '+' || p[1] == '-'));
     int v;
     if (sscanf(p, "%d", &v) != 1) {
