@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include "media_lines.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -297,11 +299,11 @@ class Runner {
             if (got != value) return failed("  " + name + " is " + got);
             return ok();
         }
-        if (const sim::LineHandler *h = sim::findLine(word)) {
+        if (const DeviceLine *h = findDeviceLine(word)) {
             if (h->poweredOffOnly && sim::powered())
                 return bad("\"" + word + "\" acts on the media only while the module is off (power-off first)");
             if (!h->poweredOffOnly) ensurePowered();
-            sim::LineResult r = h->fn(arg, dir_);
+            LineResult r = h->run(arg, dir_);
             return {r.code, r.message};
         }
         return bad("unknown word \"" + word + "\" (or a line this build does not support yet)");

@@ -1,5 +1,4 @@
-// The touch-screen controller on its synchronous serial port, the resistive panel behind it,
-// and the scenario lines `touch`, `touch-raw`, `touch-noise` and `untouch`.
+// The touch-screen controller on its synchronous serial port and the resistive panel behind it.
 #include "touch.h"
 
 #include <cmath>
@@ -50,14 +49,6 @@ struct Touch : Device {
 
     Touch() {
         registerDevice(this);
-        registerLine("touch", [this](const std::string &a, const std::string &) { return touchLine(a); }, false);
-        registerLine("touch-raw", [this](const std::string &a, const std::string &) { return rawLine(a); }, false);
-        registerLine("touch-noise", [this](const std::string &a, const std::string &) { return noiseLine(a); }, false);
-        registerLine("untouch", [this](const std::string &a, const std::string &) {
-            if (!a.empty()) return LineResult{2, "untouch takes no argument"};
-            down = false;
-            return LineResult{};
-        }, false);
     }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
@@ -104,41 +95,6 @@ struct Touch : Device {
             out.push_back(uint8_t((v & 0x1F) << 3));
         }
         return r;
-    }
-
-    static bool parseInts(const std::string &a, int *v, int n) {
-        const char *p = a.c_str();
-        for (int i = 0; i < n; ++i) {
-            char *end;
-            long x = std::strtol(p, &end, 10);
-            if (end == p || (*end && *end != ' ')) return false;
-            v[i] = int(x);
-            p = end;
-        }
-        while (*p == ' ') ++p;
-        return *p == 0;
-    }
-
-    LineResult touchLine(const std::string &a) {
-        int v[2];
-        if (!parseInts(a, v, 2)) return {2, "touch needs X Y"};
-        pen = touch::factoryReadings(v[0], v[1]);
-        down = true;
-        return {};
-    }
-    LineResult rawLine(const std::string &a) {
-        int v[4];
-        if (!parseInts(a, v, 4)) return {2, "touch-raw needs XCH YCH Z1 Z2"};
-        for (int i = 0; i < 4; ++i)
-            if (v[i] < 0 || v[i] > 1024) return {2, "readings are 0..1024"};
-        touch::pressRaw(v[0], v[1], v[2], v[3]);
-        return {};
-    }
-    LineResult noiseLine(const std::string &a) {
-        int v[1];
-        if (!parseInts(a, v, 1) || v[0] < 0 || v[0] > 4095) return {2, "touch-noise needs AMPLITUDE 0..4095"};
-        noise = v[0];
-        return {};
     }
 } dev;
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "media_lines.h"
 #include "board.h"
 #include "devices/KT_timer.h"
 #include "devices/miscdrivers.h"
@@ -110,22 +111,22 @@ TEST(EepromDevice, SequentialReadAndTwelveBitAddress) {
 TEST(EepromDevice, ScriptLinesPrepareTheFile) {
     std::string dir = fwtest::freshStateDir();
     sim::setStateDir(dir);
-    const sim::LineHandler *fill = sim::findLine("eeprom-fill");
-    const sim::LineHandler *bytes = sim::findLine("eeprom");
+    const scenario::DeviceLine *fill = scenario::findDeviceLine("eeprom-fill");
+    const scenario::DeviceLine *bytes = scenario::findDeviceLine("eeprom");
     ASSERT_TRUE(fill && bytes);
     EXPECT_TRUE(fill->poweredOffOnly);
-    EXPECT_EQ(fill->fn("00", "").code, 0);
-    EXPECT_EQ(bytes->fn("FFE 55 aa", "").code, 0);
+    EXPECT_EQ(fill->run("00", "").code, 0);
+    EXPECT_EQ(bytes->run("FFE 55 aa", "").code, 0);
     std::string file = fileBytes(dir);
     ASSERT_EQ(file.size(), sim::eeprom::kSize);
     EXPECT_EQ(uint8_t(file[0]), 0x00);
     EXPECT_EQ(uint8_t(file[0xFFE]), 0x55);
     EXPECT_EQ(uint8_t(file[0xFFF]), 0xAA);
     // Malformed lines are refused, and bytes never run past the part.
-    EXPECT_EQ(fill->fn("123", "").code, 2);
-    EXPECT_EQ(fill->fn("", "").code, 2);
-    EXPECT_EQ(bytes->fn("10", "").code, 2);
-    EXPECT_EQ(bytes->fn("zz 01", "").code, 2);
-    EXPECT_EQ(bytes->fn("FFF 01 02", "").code, 2);
-    EXPECT_EQ(bytes->fn("1000 01", "").code, 2);
+    EXPECT_EQ(fill->run("123", "").code, 2);
+    EXPECT_EQ(fill->run("", "").code, 2);
+    EXPECT_EQ(bytes->run("10", "").code, 2);
+    EXPECT_EQ(bytes->run("zz 01", "").code, 2);
+    EXPECT_EQ(bytes->run("FFF 01 02", "").code, 2);
+    EXPECT_EQ(bytes->run("1000 01", "").code, 2);
 }

@@ -2,6 +2,7 @@
 // fsck.fat and mtools, and against the firmware's file system in both directions.
 #include <gtest/gtest.h>
 
+#include "media_lines.h"
 #include "fatimage.h"
 #include "fs/file_sys.h"
 #include "fs/sdcard.h"
@@ -75,26 +76,26 @@ TEST(FatImage, ScriptLines) {
     std::string old = sim::stateDir();
     sim::setStateDir(t.path);
     sim::sdcard::useImage("");
-    const sim::LineHandler *text = sim::findLine("sd-text");
-    const sim::LineHandler *get = sim::findLine("sd-get");
-    const sim::LineHandler *none = sim::findLine("sd-none");
-    const sim::LineHandler *format = sim::findLine("sd-format");
-    const sim::LineHandler *put = sim::findLine("sd-put");
+    const scenario::DeviceLine *text = scenario::findDeviceLine("sd-text");
+    const scenario::DeviceLine *get = scenario::findDeviceLine("sd-get");
+    const scenario::DeviceLine *none = scenario::findDeviceLine("sd-none");
+    const scenario::DeviceLine *format = scenario::findDeviceLine("sd-format");
+    const scenario::DeviceLine *put = scenario::findDeviceLine("sd-put");
     ASSERT_TRUE(text && get && none && format && put);
     EXPECT_TRUE(format->poweredOffOnly);
-    EXPECT_EQ(format->fn("", t.path).code, 0);
+    EXPECT_EQ(format->run("", t.path).code, 0);
     EXPECT_TRUE(sim::sdcard::present());
-    EXPECT_EQ(text->fn("config.ini verbose = 1\\r\\ntsamp 6\\x21", t.path).code, 0);
-    EXPECT_EQ(get->fn("CONFIG.INI out.txt", t.path).code, 0);
+    EXPECT_EQ(text->run("config.ini verbose = 1\\r\\ntsamp 6\\x21", t.path).code, 0);
+    EXPECT_EQ(get->run("CONFIG.INI out.txt", t.path).code, 0);
     std::vector<uint8_t> got = readFile(t / "out.txt");
     EXPECT_EQ(std::string(got.begin(), got.end()), "verbose = 1\r\ntsamp 6!");
     writeFile(t / "pic.bin", pattern(5000, 5));
-    EXPECT_EQ(put->fn("IMG/PIC.BMP pic.bin", t.path).code, 0);
-    EXPECT_EQ(get->fn("IMG/PIC.BMP back.bin", t.path).code, 0);
+    EXPECT_EQ(put->run("IMG/PIC.BMP pic.bin", t.path).code, 0);
+    EXPECT_EQ(get->run("IMG/PIC.BMP back.bin", t.path).code, 0);
     EXPECT_TRUE(readFile(t / "back.bin") == pattern(5000, 5));
-    EXPECT_EQ(put->fn("X.BIN", t.path).code, 2);               // malformed
-    EXPECT_EQ(get->fn("MISSING.TXT x.bin", t.path).code, 1);  // a failed check
-    EXPECT_EQ(none->fn("", t.path).code, 0);
+    EXPECT_EQ(put->run("X.BIN", t.path).code, 2);               // malformed
+    EXPECT_EQ(get->run("MISSING.TXT x.bin", t.path).code, 1);  // a failed check
+    EXPECT_EQ(none->run("", t.path).code, 0);
     EXPECT_FALSE(sim::sdcard::present());
     sim::setStateDir(old);
 }
