@@ -11,6 +11,7 @@
 #include "devices/KT_timer.h"
 #include "devices/interrupt.h"
 #include "fs/sdcard.h"
+#include "loader.h"
 #include "storage/KT_eeprom.h"
 #include "uart.h"
 
@@ -52,6 +53,14 @@ std::vector<std::string> &folders() {
     return list;
 }
 
+// Runs until the host's text on port ends with `tail`, or limit.
+bool received(int port, const std::string &tail, sim::Time limit) {
+    return sim::runFor(limit, [port, &tail] {
+        std::string s = hostText(port, false);
+        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    });
+}
+
 }  // namespace
 
 void configure(const std::string &stateDir, const Bringup &bringup) {
@@ -71,6 +80,21 @@ bool run(const std::function<void()> &fn, sim::Time limit) {
     sim::runFor(limit, [] { return finished; });
     pending = false;
     return finished;
+}
+
+bool powerOnModule(const std::string &modulePath, const std::string &stateDir, sim::Time limit) {
+    powerOff();
+    sim::useFirmwareModule(modulePath);
+    if (!stateDir.empty()) sim::setStateDir(stateDir);
+    sim::uart::hostReceived(0).clear();
+    sim::powerOn();
+    return received(0, ">\r", limit);
+}
+
+bool exchange(int port, const std::string &text, const std::string &reply, sim::Time limit) {
+    sim::uart::hostReceived(port).clear();
+    sim::uart::hostSend(port, text);
+    return received(port, reply, limit);
 }
 
 void powerOff() {

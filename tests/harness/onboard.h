@@ -33,6 +33,15 @@ bool run(const std::function<void()> &job, sim::Time limit = 3600 * sim::kSec);
 
 void powerOff();
 
+// The whole firmware as vmod-sim runs it: the module at modulePath, loaded afresh by the
+// board's loader at every power-on (so RAM starts as at power-on) and started from its main.
+// Powers on and runs until the first prompt, or `limit`; true when the prompt came.
+bool powerOnModule(const std::string &modulePath, const std::string &stateDir, sim::Time limit = 2 * sim::kSec);
+
+// Sends text to the module on a port and runs until the host has received `reply` since the
+// send, or `limit`; true when it came. The host's queue is emptied first.
+bool exchange(int port, const std::string &text, const std::string &reply, sim::Time limit = 2 * sim::kSec);
+
 // What the host received on a port since it was last emptied; empties it when asked.
 std::string hostText(int port = 0, bool clear = true);
 
