@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz_firmware.h"
+#include "onboard.h"
 #include "board.h"
 #include "comm/Rtosinit.h"
 #include "devices/interrupt.h"
@@ -18,7 +18,13 @@
 
 namespace {
 
-void startOnce() { fuzz::startFirmwareOnce(300 * sim::kMs); }
+// The whole firmware as vmod-sim loads it, powered on once for the process.
+void startOnce() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    onboard::powerOnModule(VMOD_FIRMWARE_MODULE, onboard::freshStateDir());
+}
 
 void put16(uint8_t *p, uint16_t v) {
     p[0] = uint8_t(v);
