@@ -15,12 +15,7 @@
 namespace {
 
 // The whole firmware as vmod-sim loads it, powered on once for the process.
-void startOnce() {
-    static bool started = false;
-    if (started) return;
-    started = true;
-    onboard::powerOnModule(VMOD_FIRMWARE_MODULE, onboard::freshStateDir());
-}
+void startOnce() { onboard::powerOnModuleOnce(VMOD_FIRMWARE_MODULE); }
 
 // The running firmware's own state: which port carries commands, and RS-485 framing.
 bool plainCommandsOnPort0() {

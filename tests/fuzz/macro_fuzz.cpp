@@ -19,12 +19,7 @@
 namespace {
 
 // The whole firmware as vmod-sim loads it, powered on once for the process.
-void startOnce() {
-    static bool started = false;
-    if (started) return;
-    started = true;
-    onboard::powerOnModule(VMOD_FIRMWARE_MODULE, onboard::freshStateDir());
-}
+void startOnce() { onboard::powerOnModuleOnce(VMOD_FIRMWARE_MODULE); }
 
 void put16(uint8_t *p, uint16_t v) {
     p[0] = uint8_t(v);

@@ -91,6 +91,13 @@ bool powerOnModule(const std::string &modulePath, const std::string &stateDir, s
     return received(0, ">\r", limit);
 }
 
+void powerOnModuleOnce(const std::string &modulePath) {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    powerOnModule(modulePath, freshStateDir());
+}
+
 bool exchange(int port, const std::string &text, const std::string &reply, sim::Time limit) {
     sim::uart::hostReceived(port).clear();
     sim::uart::hostSend(port, text);

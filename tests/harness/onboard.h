@@ -38,6 +38,9 @@ void powerOff();
 // Powers on and runs until the first prompt, or `limit`; true when the prompt came.
 bool powerOnModule(const std::string &modulePath, const std::string &stateDir, sim::Time limit = 2 * sim::kSec);
 
+// powerOnModule with a fresh state folder, once per process; later calls do nothing.
+void powerOnModuleOnce(const std::string &modulePath);
+
 // Sends text to the module on a port and runs until the host has received `reply` since the
 // send, or `limit`; true when it came. The host's queue is emptied first.
 bool exchange(int port, const std::string &text, const std::string &reply, sim::Time limit = 2 * sim::kSec);
