@@ -183,7 +183,6 @@ void KT_Fixup_ExtMem(void) {
 // Whatever points into the staging buffer is let go before it is overwritten.
 static void beginLoad(void) {
     KT_Fonts_ClearUser();
-    KT_ForgetBitmapDescriptors();
     GUI_RLE16_ForgetPosition();
 }
 

@@ -87,15 +87,21 @@ static void startMacro(int n, int macro, int isPress) {
 // ---------------------------------------------------------------------------------------
 // Pictures.
 
-// A bitmap record of the external-memory image, as a descriptor; none when the index names
-// no drawable bitmap.
-static const GUI_BITMAP *externalPicture(int index) { return KT_GetExtBitmapDescriptor(index); }
-
-static void drawPicture(const GUI_BITMAP *bm, int x, int y, int quiet) {
-    if (!bm) return;
-    // Redrawing a picture while the scan crosses it shows half of each state for a frame.
-    if (!quiet) wvr(y + bm->YSize);
+// A picture from the image is looked up by its number at every draw, so that it is always the
+// record of the image loaded now (none after a load that lacks it: nothing is drawn). Image
+// pictures keep their own form: a transparent one leaves the screen showing through.
+static void drawPicture(s32 number, int state, int x, int y, int quiet) {
     GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
+    if (number) {
+        const ExtMemDirEntry *e = KT_GetExtBitmap(number);
+        if (quiet)
+            KT_DrawBitmap(e, x, y);
+        else
+            KT_DrawBitmapW(e, x, y);  // redrawn while the scan crosses it, half of each state would show
+        return;
+    }
+    const GUI_BITMAP *bm = state ? kt_bmbutton_dn : kt_bmbutton_up;
+    if (!quiet) wvr(y + bm->YSize);
     GUI_DrawBitmap(bm, x, y);
 }
 
@@ -107,7 +113,7 @@ static void drawButton(int n, int labelState, int quiet) {
     int s = b->state > 1 ? 0 : b->state;
     GUI_CONTEXT saved;
     GUI_SaveContext_(&saved);
-    drawPicture(b->bitmap[s], h->x0, h->y0, quiet);
+    drawPicture(b->bitmap[s], s, h->x0, h->y0, quiet);
     if (b->font) KT_SetFont(b->font, &touchfont);  // the host's own font storage stays untouched
     GUI_SetColor(b->color);
     GUI_SetTextMode(GUI_TM_TRANS);
@@ -286,9 +292,19 @@ int buttonReEnable(int n, int noRedraw) {
 // ---------------------------------------------------------------------------------------
 // "bd": defines a bitmap button.
 
-static const GUI_BITMAP *pictureOr(int given, int index, const GUI_BITMAP *builtIn) {
-    const GUI_BITMAP *bm = given ? externalPicture(index) : nullptr;
-    return bm ? bm : builtIn;
+// The picture of one state: the bitmap number when it names a bitmap of the image, else 0
+// for the built-in picture; with its size.
+static s32 pictureOf(int given, int index, int state, int *w, int *h) {
+    const ExtMemDirEntry *e = given ? KT_GetExtBitmap(index) : nullptr;
+    if (e) {
+        *w = KT_BitmapWidth(e);
+        *h = KT_BitmapHeight(e);
+        return index;
+    }
+    const GUI_BITMAP *bm = state ? kt_bmbutton_dn : kt_bmbutton_up;
+    *w = bm->XSize;
+    *h = bm->YSize;
+    return 0;
 }
 
 int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
@@ -326,17 +342,18 @@ int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
         txString(missing);
         return CMD_REJECTED;
     }
-    const GUI_BITMAP *up = pictureOr(got > offsets, v[offsets], kt_bmbutton_up);
-    const GUI_BITMAP *dn = pictureOr(got > offsets + 1, v[offsets + 1], kt_bmbutton_dn);
-    if (up->XSize < 1 || up->YSize < 1 || dn->XSize < 1 || dn->YSize < 1) {
+    int upW, upH, dnW, dnH;
+    s32 up = pictureOf(got > offsets, v[offsets], 0, &upW, &upH);
+    s32 dn = pictureOf(got > offsets + 1, v[offsets + 1], 1, &dnW, &dnH);
+    if (upW < 1 || upH < 1 || dnW < 1 || dnH < 1) {
         txString("Err: bitmap dimension less than 1\r");
         return CMD_REJECTED;
     }
-    if (up->XSize != dn->XSize) {
+    if (upW != dnW) {
         txString("Err: bitmaps have different width\r");
         return CMD_REJECTED;
     }
-    if (up->YSize != dn->YSize) {
+    if (upH != dnH) {
         txString("Err: bitmaps have different height\r");
         return CMD_REJECTED;
     }
@@ -362,8 +379,8 @@ int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
 
     h->x0 = x;
     h->y0 = y;
-    h->x1 = x + up->XSize;
-    h->y1 = y + up->YSize;
+    h->x1 = x + upW;
+    h->y1 = y + upH;
     h->pressMacro = 0;
     h->releaseMacro = 0;
     h->flags |= HS_REPORT_ON | HS_CLICK;

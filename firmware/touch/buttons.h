@@ -16,7 +16,8 @@ struct ButtonInfo {
     const FONT_ENTRY *font;              // the host's font when the button was defined
     u32 color;                           // the host's colour then
     char text[2][BUTTON_TEXT_SIZE];      // labels for state 0 and 1
-    const GUI_BITMAP *bitmap[2];         // pictures for state 0 and 1
+    s32 bitmap[2];                       // pictures for state 0 and 1: image bitmap numbers,
+                                         // 0 = the built-in picture of that state
 };
 
 extern ButtonInfo buttonInfo[128];
