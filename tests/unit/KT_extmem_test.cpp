@@ -32,6 +32,7 @@ void stage(const std::vector<uint8_t> &img) {
     sim::mapSdram();
     std::memset(ExtMemBuffer, 0, 0x10000);
     std::memcpy(ExtMemBuffer, img.data(), img.size());
+    KT_ExtMem_SetStaged(uint32_t(img.size()));
 }
 
 uint32_t field(size_t off) { return extRd32(ExtMemBuffer + off); }
