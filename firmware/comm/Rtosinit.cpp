@@ -86,9 +86,14 @@ static void programRate(int port, u32 rate) {
 }
 
 // The port changes first: saving the settings takes most of a second, and a host that
-// switched after the prompt must not meet the old rate meanwhile.
+// switched after the prompt must not meet the old rate meanwhile. What was sent at the old
+// rate leaves whole before (a configuration file's echo, a reply still in the shift register).
 static u32 setRate(int port, u32 rate) {
     if (rate < UART_MIN_RATE) rate = UART_DEFAULT_RATE;
+    if (port == 0)
+        txWait0();
+    else
+        txWait1();
     programRate(port, rate);
     KT_save_baudrate_eeprom(port, rate);
     return rate;
