@@ -459,6 +459,30 @@ void Card::registerLines() {
         if (!out) return fail(1, "cannot write " + file);
         return LineResult{};
     }, false);
+    // Whole card images as disk-imaging tools read and write them: the card is that file, block
+    // for block (partitioned or not, whatever volume it holds).
+    registerLine("sd-image", [](const std::string &arg, const std::string &dir) {
+        if (arg.empty()) return fail(2, "sd-image needs FILE");
+        std::ifstream in(resolve(arg, dir), std::ios::binary);
+        if (!in) return fail(2, "cannot read " + arg);
+        std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.empty() || data.size() % 512 != 0)
+            return fail(2, arg + " is no card image: its size is not a whole number of 512-byte blocks");
+        std::ofstream out(card.path(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
+        if (!out) return fail(2, "cannot write the card " + card.path());
+        return LineResult{};
+    }, true);
+    // The card writes through to its file at once, so the copy is what the card holds now.
+    registerLine("sd-save", [](const std::string &arg, const std::string &dir) {
+        if (arg.empty()) return fail(2, "sd-save needs FILE");
+        if (!card.inSlot()) return fail(1, "no card in the slot");
+        std::ifstream in(card.path(), std::ios::binary);
+        std::ofstream out(resolve(arg, dir), std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+        if (!in || !out) return fail(1, "cannot write " + arg);
+        return LineResult{};
+    }, false);
 }
 
 }  // namespace
