@@ -3,7 +3,8 @@
 without a partition table written by sfdisk, files put on with mtools) go into the module with
 the scenario line `sd-image`, which reads their config.ini and external-memory image; the card
 the module wrote to comes back with `sd-save`, passes fsck.fat, and the screen capture on it
-decodes with Pillow to the screen the module showed.
+decodes with Pillow to the screen the module showed. A FAT32 card, which the module does not
+read, leaves it as without a card.
 
     sd_card_image_test.py VMOD_SIM SCENARIO_IMAGES
 """
@@ -149,6 +150,19 @@ try:
     with open(os.path.join(work, "parted.img"), "rb") as a, open(saved, "rb") as b:
         assert a.read(PART_START * 512) == b.read(PART_START * 512)
 
+    # A FAT32 card is not a volume the module reads: it starts as without a card.
+    fat32 = make_card(os.path.join(work, "fat32.img"), 40, 32, False)
+    put(fat32, "CONFIG.INI", b"verbose = 1\r\n")
+    run_scenario(work, "fat32.scn", [
+        "sd-image fat32.img",
+        "power-on",
+        "expect !Data Flash header is not valid!  Magic was 0xFFFF, not 0xFEEB\\r"
+        "!No SD Card and failed to load from Data Flash(1)\\r\\n"
+        "!Error loading bitmaps from SD card or Data Flash.\\r>\\r",
+        "send *getScreenAsBMPFile",
+        "expect :Unable to initialize SD Card\\r!\\r",
+    ])
+
     # What sd-image refuses: a file that is not whole blocks.
     with open(os.path.join(work, "odd.img"), "wb") as f:
         f.write(b"\0" * 1000)
@@ -157,6 +171,6 @@ try:
         f.write("sd-image odd.img\n")
     r = subprocess.run([SIM, "--script", path], capture_output=True, text=True)
     assert r.returncode == 2 and "512-byte blocks" in r.stdout, r.stdout
-    print("sd-image and sd-save: 2 cards, fsck.fat clean, captures decode to the screen")
+    print("sd-image and sd-save: FAT12, partitioned FAT16 and FAT32 cards; fsck.fat clean; captures decode to the screen")
 finally:
     shutil.rmtree(work)
