@@ -196,6 +196,33 @@ LineResult sdGet(const std::string &arg, const std::string &dir) {
     return {};
 }
 
+// Whole card images as disk-imaging tools read and write them: the card is that file, block
+// for block (partitioned or not, whatever volume it holds).
+LineResult sdImage(const std::string &arg, const std::string &dir) {
+    if (arg.empty()) return fail(2, "sd-image needs FILE");
+    std::ifstream in(resolve(arg, dir), std::ios::binary);
+    if (!in) return fail(2, "cannot read " + arg);
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (data.empty() || data.size() % 512 != 0)
+        return fail(2, arg + " is no card image: its size is not a whole number of 512-byte blocks");
+    const std::string card = sim::sdcard::imagePath();
+    std::ofstream out(card, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
+    if (!out) return fail(2, "cannot write the card " + card);
+    return {};
+}
+
+// The card writes through to its file at once, so the copy is what the card holds now.
+LineResult sdSave(const std::string &arg, const std::string &dir) {
+    if (arg.empty()) return fail(2, "sd-save needs FILE");
+    if (!sim::sdcard::present()) return fail(1, "no card in the slot");
+    std::ifstream in(sim::sdcard::imagePath(), std::ios::binary);
+    std::ofstream out(resolve(arg, dir), std::ios::binary | std::ios::trunc);
+    out << in.rdbuf();
+    if (!in || !out) return fail(1, "cannot write " + arg);
+    return {};
+}
+
 // --- the touch panel ---
 
 LineResult touchAt(const std::string &a, const std::string &) {
@@ -232,7 +259,8 @@ const std::map<std::string, DeviceLine> lines = {
     {"flash-fill", {flashFill, true}},   {"flash-load", {flashLoad, true}},
     {"sd-none", {sdNone, true}},         {"sd-format", {sdFormat, true}},
     {"sd-put", {sdPut, true}},           {"sd-text", {sdText, true}},
-    {"sd-get", {sdGet, false}},          {"touch", {touchAt, false}},
+    {"sd-get", {sdGet, false}},          {"sd-image", {sdImage, true}},
+    {"sd-save", {sdSave, false}},        {"touch", {touchAt, false}},
     {"touch-raw", {touchRaw, false}},    {"touch-noise", {touchNoise, false}},
     {"untouch", {untouch, false}},
 };

@@ -213,6 +213,17 @@ class Runner {
             sim::uart::setHostBaud(port_, uint32_t(n));
             return ok();
         }
+        if (word == "host-xonxoff") {
+            if (arg != "on" && arg != "off") return bad("host-xonxoff takes on or off");
+            sim::uart::setHostFlow(port_, arg == "on");
+            return ok();
+        }
+        if (word == "sendbreak") {
+            if (!arg.empty()) return bad("sendbreak takes no argument");
+            ensurePowered();
+            sim::uart::hostSendBreak(port_);
+            return ok();
+        }
         if (word == "timeout") {
             if (!parseNumber(arg, n, 0)) return bad("bad number");
             timeout_ = sim::Time(n) * sim::kMs;

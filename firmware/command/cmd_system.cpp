@@ -178,14 +178,19 @@ int cmdAuxIO(char *line) {
     return CMD_DONE;
 }
 // Buttons keep working while the host waits; a line beginning with ESC cuts the wait short
-// and stays in the ring to be read as a line of its own.
+// and stays in the ring to be read as a line of its own. Polling the line empties the ring on
+// an overflow or a receive error, so those are answered here as the main loop would.
 int cmdWait(char *line) {
     unsigned ms;
     if (scanArgs(line, &ms) != 1) return CMD_REJECTED;
     gpTimer = ms;
     while (gpTimer) {
         handle_touch();
-        if (!rs485On() && isLineAvail() == LINE_READY && peekChar() == ESC) break;
+        if (!rs485On()) {
+            int status = isLineAvail();
+            if (status == LINE_READY && peekChar() == ESC) break;
+            GUIDEMO_ReportLineFault(status);
+        }
         boardIdle();
     }
     return CMD_DONE;

@@ -399,9 +399,19 @@ int cmdHotSpotFlags(char *line) {
 // ---------------------------------------------------------------------------------------
 // Buttons.
 
-static const GUI_BITMAP *pictureOr(int given, int index, const GUI_BITMAP *builtIn) {
-    const GUI_BITMAP *bm = given ? KT_GetExtBitmapDescriptor(index) : nullptr;
-    return bm ? bm : builtIn;
+// The picture of one state: the bitmap number when it names a bitmap of the image, else 0
+// for the built-in picture; with its size.
+static s32 pictureOf(int given, int index, int state, int *w, int *h) {
+    const ExtMemDirEntry *e = given ? KT_GetExtBitmap(index) : nullptr;
+    if (e) {
+        *w = KT_BitmapWidth(e);
+        *h = KT_BitmapHeight(e);
+        return index;
+    }
+    const GUI_BITMAP *bm = state ? kt_bmbutton_dn : kt_bmbutton_up;
+    *w = bm->XSize;
+    *h = bm->YSize;
+    return 0;
 }
 
 // "bd n x y style "label" ["label"] dx dy [dx dy] [up [down]]": a bitmap button; toggles take
@@ -436,21 +446,22 @@ int cmdDefineButton(char *line) {
         txString(missing);
         return CMD_REJECTED;
     }
-    const GUI_BITMAP *up = pictureOr(got > offsets, v[offsets], kt_bmbutton_up);
-    const GUI_BITMAP *dn = pictureOr(got > offsets + 1, v[offsets + 1], kt_bmbutton_dn);
-    if (up->XSize < 1 || up->YSize < 1 || dn->XSize < 1 || dn->YSize < 1) {
+    int upW, upH, dnW, dnH;
+    s32 up = pictureOf(got > offsets, v[offsets], 0, &upW, &upH);
+    s32 dn = pictureOf(got > offsets + 1, v[offsets + 1], 1, &dnW, &dnH);
+    if (upW < 1 || upH < 1 || dnW < 1 || dnH < 1) {
         txString("Err: bitmap dimension less than 1\r");
         return CMD_REJECTED;
     }
-    if (up->XSize != dn->XSize) {
+    if (upW != dnW) {
         txString("Err: bitmaps have different width\r");
         return CMD_REJECTED;
     }
-    if (up->YSize != dn->YSize) {
+    if (upH != dnH) {
         txString("Err: bitmaps have different height\r");
         return CMD_REJECTED;
     }
-    KT_Button_Define(n, x + Origin_X, y + Origin_Y, style, text, v, up, dn);
+    KT_Button_Define(n, x + Origin_X, y + Origin_Y, style, text, v, up, dn, upW, upH);
     return CMD_DONE;
 }
 

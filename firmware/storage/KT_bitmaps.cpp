@@ -222,59 +222,6 @@ int KT_DrawBitmap(const ExtMemDirEntry *e, int x, int y) {
     }
 }
 
-// ---------------------------------------------------------------------------------------
-// Descriptors for pictures kept by reference.
-
-static GUI_BITMAP descPool[BITMAP_DESC_SLOTS];
-static int descNumber[BITMAP_DESC_SLOTS];  // bitmap number of each slot, 0 = free
-
-void KT_ForgetBitmapDescriptors(void) {
-    memset(descNumber, 0, sizeof descNumber);
-    memset(descPool, 0, sizeof descPool);
-}
-
-const GUI_BITMAP *KT_GetExtBitmapDescriptor(int n) {
-    const ExtMemDirEntry *e = KT_GetExtBitmap(n);
-    if (!e) return 0;
-    int slot = -1;
-    for (int i = 0; i < BITMAP_DESC_SLOTS; ++i) {
-        if (descNumber[i] == n) return &descPool[i];
-        if (slot < 0 && descNumber[i] == 0) slot = i;
-    }
-    if (slot < 0) return 0;
-    GUI_BITMAP bm;
-    memset(&bm, 0, sizeof bm);
-    if (e->type == EXTMEM_RLE) {
-        const ExtBitmap *r = recordOf(e);
-        u32 data = extRd32(&r->data);
-        u32 avail = KT_ExtMem_BytesFrom(data), inRecord = streamBytes(e, r);
-        if (inRecord < avail) avail = inRecord;
-        if (avail == 0) return 0;
-        bm.XSize = extRd16(&r->width);
-        bm.YSize = extRd16(&r->height);
-        bm.BytesPerLine = (u16)(2 * bm.XSize);
-        bm.BitsPerPixel = 16;
-        bm.pData = (const u8 *)sdramPtr(data);
-        bm.pMethods = &GUI_BitmapMethodsRLEM16;
-        bm.NumBytes = avail;
-    } else {
-        Pixels px;
-        // Whole rows only: a descriptor's data covers BytesPerLine times YSize.
-        if (!pixelsOf(e, &px) || !KT_ExtMem_Range(sdramAddr(px.data), 2u * px.stride * (u32)px.h)) return 0;
-        bm.XSize = (u16)px.w;
-        bm.YSize = (u16)px.h;
-        bm.BytesPerLine = (u16)(2 * px.stride);
-        bm.BitsPerPixel = 16;
-        bm.pData = px.data;
-        bm.pMethods = &GUI_BitmapMethods565;
-        bm.NumBytes = 2u * px.stride * (u32)px.h;
-    }
-    if (bm.NumBytes == 0) return 0;
-    descPool[slot] = bm;
-    descNumber[slot] = n;
-    return &descPool[slot];
-}
-
 int KT_DrawBitmapW(const ExtMemDirEntry *e, int x, int y) {
     if (!e) return 0;
     wvr(y + KT_BitmapHeight(e));  // not while the scan crosses it

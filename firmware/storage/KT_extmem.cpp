@@ -94,19 +94,24 @@ u32 KT_ExtMem_BytesFrom(u32 addr) {
     return ExtMemSize - (addr - EXTMEM_ADDR);
 }
 
+static u32 stagedBytes;
+
+u32 KT_ExtMem_Staged(void) { return stagedBytes; }
+void KT_ExtMem_SetStaged(u32 bytes) { stagedBytes = bytes < ExtMemSize ? bytes : ExtMemSize; }
+
 const ExtMemHeader *KT_ExtMem_Header(void) {
     const ExtMemHeader *h = (const ExtMemHeader *)ExtMemBuffer;
     if (h->magic != EXTMEM_MAGIC || h->entries == 0 || h->size > ExtMemSize) return 0;
     return h;
 }
 
-// A directory entry counts only when it lies inside the image the header describes, so that a
-// truncated image never lends stale bytes of an earlier one as directory entries.
+// A directory entry counts only when it lies inside what the load read, so that a truncated
+// image never lends stale bytes of an earlier one as directory entries.
 ExtMemDirEntry *KT_ExtMem_Entry(u32 i) {
     const ExtMemHeader *h = KT_ExtMem_Header();
     if (!h || i >= h->entries) return 0;
     u32 end = EXTMEM_HEADER_SIZE + EXTMEM_DIRENT_SIZE * (i + 1);
-    if (end > h->size) return 0;
+    if (end > stagedBytes) return 0;
     return (ExtMemDirEntry *)(ExtMemBuffer + EXTMEM_HEADER_SIZE + EXTMEM_DIRENT_SIZE * i);
 }
 
@@ -182,13 +187,16 @@ void KT_Fixup_ExtMem(void) {
 
 // Whatever points into the staging buffer is let go before it is overwritten.
 static void beginLoad(void) {
+    stagedBytes = 0;
     KT_Fonts_ClearUser();
-    KT_ForgetBitmapDescriptors();
     GUI_RLE16_ForgetPosition();
 }
 
 // A failed load must not leave half an image that looks valid.
-static void invalidateImage(void) { memset(ExtMemBuffer, 0, EXTMEM_HEADER_SIZE); }
+static void invalidateImage(void) {
+    memset(ExtMemBuffer, 0, EXTMEM_HEADER_SIZE);
+    stagedBytes = 0;
+}
 
 // ---------------------------------------------------------------------------------------
 // Loading from the Data Flash.
@@ -198,6 +206,7 @@ static void readFlashBlocks(u8 *buffer, u32 from, u32 until) {
         u32 n = EXTMEM_FLASH_BLOCK;
         if (a + n > ExtMemSize) n = ExtMemSize - a;  // never past the staging buffer
         ReadSerialFlash(a, n, buffer + a);
+        if (a + n > stagedBytes) stagedBytes = a + n;
     }
 }
 
@@ -224,6 +233,7 @@ static void earlySplash(u8 *buffer) {
 int Flash1LoadFile(u8 *buffer, u32 flashSize) {
     beginLoad();
     ReadSerialFlash(0, 32, buffer);
+    stagedBytes = 32;
     const ExtMemHeader *h = (const ExtMemHeader *)buffer;
     if (h->magic != EXTMEM_MAGIC) {
         reportBadMagic(h->magic);
@@ -294,6 +304,7 @@ static int CopyBinFileToFlash1(FF_FILE *file, const char *name, u8 *buffer, u32 
         pout("!Failed to read file '%s' into memory\r", name);
         return 21;
     }
+    stagedBytes = len;
     if (len >= EXTMEM_HEADER_SIZE) extWr32(buffer + 4, len);
     return CopyMemToFlash1(len, buffer);
 }
@@ -307,6 +318,7 @@ static int SDLoadBinFileAndSplash(u8 *buffer, u32 size, u32 *count, FF_FILE *fil
     u32 got = fread(buffer, 1, len, file);
     if (count) *count = got;
     if (got != len) return 0;
+    stagedBytes = got;
     u16 magic = len >= 2 ? extRd16(buffer) : 0;
     if (magic != EXTMEM_MAGIC) {
         reportBadMagic(magic);

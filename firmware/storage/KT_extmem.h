@@ -59,6 +59,12 @@ void KT_ExtMem_SetGeometry(u32 flashId);
 const ExtMemHeader *KT_ExtMem_Header(void);
 ExtMemDirEntry *KT_ExtMem_Entry(u32 i);
 
+// How many bytes of the staging buffer the last load filled: the image's extent as it was
+// read, whatever its header's size field says (tools may leave that field 0). Every load
+// sets it; so does code that stages an image by other means (tests).
+u32 KT_ExtMem_Staged(void);
+void KT_ExtMem_SetStaged(u32 bytes);
+
 // The relocation rule on one 32-bit field (in place): an offset below ExtMemSize becomes an
 // address of the staging buffer; an address is kept when it lies in the buffer. 1 when the
 // field now holds an accepted address, 0 when rejected (the field is left as it was).

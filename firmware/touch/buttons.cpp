@@ -86,11 +86,21 @@ static void startMacro(int n, int macro, int isPress) {
 // ---------------------------------------------------------------------------------------
 // Pictures.
 
-static void drawPicture(const GUI_BITMAP *bm, int x, int y, int quiet) {
-    if (!bm) return;
-    // Redrawing a picture while the scan crosses it shows half of each state for a frame.
-    if (!quiet) wvr(y + bm->YSize);
+// A picture from the image is looked up by its number at every draw, so that it is always the
+// record of the image loaded now (none after a load that lacks it: nothing is drawn). Image
+// pictures keep their own form: a transparent one leaves the screen showing through.
+static void drawPicture(s32 number, int state, int x, int y, int quiet) {
     GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
+    if (number) {
+        const ExtMemDirEntry *e = KT_GetExtBitmap(number);
+        if (quiet)
+            KT_DrawBitmap(e, x, y);
+        else
+            KT_DrawBitmapW(e, x, y);  // redrawn while the scan crosses it, half of each state would show
+        return;
+    }
+    const GUI_BITMAP *bm = state ? kt_bmbutton_dn : kt_bmbutton_up;
+    if (!quiet) wvr(y + bm->YSize);
     GUI_DrawBitmap(bm, x, y);
 }
 
@@ -102,7 +112,7 @@ static void drawButton(int n, int labelState, int quiet) {
     int s = b->state > 1 ? 0 : b->state;
     GUI_CONTEXT saved;
     GUI_SaveContext_(&saved);
-    drawPicture(b->bitmap[s], h->x0, h->y0, quiet);
+    drawPicture(b->bitmap[s], s, h->x0, h->y0, quiet);
     if (b->font) KT_SetFont(b->font, &touchfont);  // the host's own font storage stays untouched
     GUI_SetColor(b->color);
     GUI_SetTextMode(GUI_TM_TRANS);
@@ -297,7 +307,7 @@ int KT_Button_IsMomentary(int style) {
 }
 
 void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2], const int offset[4],
-                      const GUI_BITMAP *up, const GUI_BITMAP *dn) {
+                      s32 up, s32 dn, int width, int height) {
     int mag = KT_Button_Style(style);
     bool toggle = KT_Button_IsToggle(style);
     ButtonInfo *bi = &buttonInfo[n];
@@ -319,8 +329,8 @@ void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2],
 
     h->x0 = x;
     h->y0 = y;
-    h->x1 = x + up->XSize;
-    h->y1 = y + up->YSize;
+    h->x1 = x + width;
+    h->y1 = y + height;
     h->pressMacro = 0;
     h->releaseMacro = 0;
     h->flags |= HS_REPORT_ON | HS_CLICK;

@@ -16,7 +16,8 @@ struct ButtonInfo {
     const FONT_ENTRY *font;              // the host's font when the button was defined
     u32 color;                           // the host's colour then
     char text[2][BUTTON_TEXT_SIZE];      // labels for state 0 and 1
-    const GUI_BITMAP *bitmap[2];         // pictures for state 0 and 1
+    s32 bitmap[2];                       // pictures for state 0 and 1: image bitmap numbers,
+                                         // 0 = the built-in picture of that state
 };
 
 extern ButtonInfo buttonInfo[128];
@@ -39,9 +40,10 @@ int KT_Button_Style(int style);
 int KT_Button_IsToggle(int style);     // 2, 20, 21 (21 starts on)
 int KT_Button_IsMomentary(int style);  // 1, 3 (auto-repeat), 4, 5
 // Defines button n at absolute (x, y): labels at offsets from there (the second label and
-// offsets for toggles only), pictures for up and down of the same size; draws it.
+// offsets for toggles only), pictures for up and down of the same size w x h (image bitmap
+// numbers, 0 for the built-in picture of that state); draws it.
 void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2], const int offset[4],
-                      const GUI_BITMAP *up, const GUI_BITMAP *dn);
+                      s32 up, s32 dn, int w, int h);
 void ButtonTimer(void);  // from the 1 ms tick
 
 #endif

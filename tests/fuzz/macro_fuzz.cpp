@@ -44,6 +44,7 @@ void stage(const uint8_t *data, size_t size) {
     put32(img + 12, 20);
     put32(img + 16, size ? uint32_t(data[0] % 12) : 0);  // N: 0..11 entries
     if (body) memcpy(img + 20, data + 1, body);
+    KT_ExtMem_SetStaged(uint32_t(20 + body));
 }
 
 bool answered(const std::string &mark) {

@@ -123,3 +123,29 @@ TEST(AuxRing, GetAuxRxTakesMaxMinusOne) {
     EXPECT_EQ(taken, std::string(127, 'k'));
     EXPECT_EQ(left, 2);
 }
+
+// Leaving the download receive mode keeps what went wrong in it for the main loop to answer.
+TEST(DownloadMode, OverflowAndReceiveErrorOutliveIt) {
+    plainSettings();
+    int afterOverflow = -1, afterError = -1, afterBoth = -1, then = -1;
+    runInFirmware([&] {
+        makeUartBinMain();
+        bufferOverflow = 1;
+        restoreUartBinMain();
+        afterOverflow = isLineAvail();
+        makeUartBinMain();
+        rxError = UART_RX_FRMERR >> 8;
+        restoreUartBinMain();
+        afterError = isLineAvail();
+        makeUartBinMain();
+        bufferOverflow = 1;
+        rxError = UART_RX_BRK >> 8;
+        restoreUartBinMain();
+        afterBoth = isLineAvail();  // the receive error first, and the ring emptied for both
+        then = isLineAvail();
+    });
+    EXPECT_EQ(afterOverflow, LINE_OVERFLOW);
+    EXPECT_EQ(afterError, LINE_RX_ERROR);
+    EXPECT_EQ(afterBoth, LINE_RX_ERROR);
+    EXPECT_EQ(then, LINE_OVERFLOW);
+}

@@ -191,12 +191,22 @@ TEST_F(Text, ReverseModeExchangesTheColours) {
     EXPECT_EQ(fb()[10 * LCD_XSIZE + 10], kBk);
 }
 
-TEST(Blend, PerChannelBetweenTheTwoIndices) {
+TEST(Blend, PerEightBitChannelOfTheColourValues) {
     EXPECT_EQ(GUI_BlendIndex(0xFFFF, 0x0000, 15), 0xFFFF);
     EXPECT_EQ(GUI_BlendIndex(0xFFFF, 0x0000, 0), 0x0000);
-    // (f * a + b * (15 - a)) / 15 in each of red (5 bits), green (6) and blue (5).
+    // (f * a + b * (15 - a)) / 15 in each 8-bit channel, then back to 5-6-5: white over black
+    // at 5/15 is 85 in every channel.
     EXPECT_EQ(GUI_BlendIndex(0xFFFF, 0x0000, 5), (10 << 11) | (21 << 5) | 10);
-    EXPECT_EQ(GUI_BlendIndex(0xF800, 0x001F, 3), (6 << 11) | 24);
+    // Light coverage: 14/15 of white is 238 (29 of 31, 59 of 63), where blending the 5- and
+    // 6-bit fields gives 28 and 58, a step darker.
+    EXPECT_EQ(GUI_BlendIndex(0xFFFF, 0x0000, 14), (29 << 11) | (59 << 5) | 29);
+    EXPECT_EQ(GUI_BlendIndex(0xFFFF, 0x0000, 13), (27 << 11) | (55 << 5) | 27);
+    // Red over blue at 3/15: red 51, blue 204 (25 of 31, where the 5-bit field gives 24).
+    EXPECT_EQ(GUI_BlendIndex(0xF800, 0x001F, 3), (6 << 11) | 25);
+    // Each channel on its own: green 255 over grey 128 (index 0x8410 widens to 131, 129, 131).
+    EXPECT_EQ(GUI_BlendIndex(0x07E0, 0x8410, 10), ((131 * 5 / 15) >> 3 << 11) |
+                                                      (((255 * 10 + 129 * 5) / 15) >> 2 << 5) |
+                                                      ((131 * 5 / 15) >> 3));
 }
 
 TEST_F(Text, TextNeverWritesOutsideTheFrameBuffer) {

@@ -32,6 +32,7 @@ void stage(const std::vector<uint8_t> &img) {
     sim::mapSdram();
     std::memset(ExtMemBuffer, 0, 0x10000);
     std::memcpy(ExtMemBuffer, img.data(), img.size());
+    KT_ExtMem_SetStaged(uint32_t(img.size()));
 }
 
 uint32_t field(size_t off) { return extRd32(ExtMemBuffer + off); }
@@ -299,6 +300,43 @@ TEST(ExtMemLoad, CopyModeRefusesAnImageLargerThanTheFlash) {
     EXPECT_EQ(fwtest::hostText(),
               "!Failed to copy *.BIN file (4194305 bytes) from SD Card to Data Flash (max 4194304 bytes)\r");
     EXPECT_EQ(sim::serialflash::counts().sectorErases, 0u);
+}
+
+// The directory is bounded by what a load read, not by the header's size field: an image
+// whose size field is 0 keeps its entries, and a shorter image read after a longer one lends
+// none of the older one's bytes as entries.
+TEST(ExtMemLoad, DirectoryIsBoundedByWhatTheLoadRead) {
+    std::string dir = fwtest::freshStateDir();
+    sim::setStateDir(dir);
+    std::string err;
+    std::vector<uint8_t> img = demoImage();
+    std::vector<uint8_t> noSize = img;
+    std::memset(&noSize[4], 0, 4);
+    ASSERT_TRUE(sim::fatimage::put(dir + "/sdcard.img", "VMOD.BIN", noSize, err)) << err;
+    std::vector<uint8_t> cut(img.begin(), img.begin() + 8 + 12 * 2);  // header, entries 0 and 1
+    ASSERT_TRUE(sim::fatimage::put(dir + "/sdcard.img", "IMAGES/VMOD.BIN", cut, err)) << err;
+    int first = -1, second = -1;
+    u32 stagedFirst = 0, stagedSecond = 0;
+    bool bitmap5 = false, entry1 = false, entry2 = true;
+    ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+        SDCardSlotInit(0);
+        InitSerialFlash();
+        GUI_Init();
+        first = KT_Load_ExtMem();
+        stagedFirst = KT_ExtMem_Staged();
+        bitmap5 = KT_GetExtBitmap(5) != nullptr;
+        second = KT_ExtMem_SdLoad("IMAGES");
+        stagedSecond = KT_ExtMem_Staged();
+        entry1 = KT_ExtMem_Entry(1) != nullptr;
+        entry2 = KT_ExtMem_Entry(2) != nullptr;  // the first image's entry 2 is still in the buffer
+    }, true));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(stagedFirst, img.size());
+    EXPECT_TRUE(bitmap5);
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(stagedSecond, cut.size());
+    EXPECT_TRUE(entry1);
+    EXPECT_FALSE(entry2);
 }
 
 TEST(ExtMemLoad, OversizedSdImageIsNotRead) {
