@@ -186,14 +186,14 @@ class PtyEndpoint : public Endpoint {
             // The kernel keeps the device stopped by an XOFF after its program has gone; an XON,
             // which its still-set IXON consumes, frees it for the next program.
             if (sim::uart::hostStopped(port_)) (void)!::write(master_, "\x11", 1);
-            sim::uart::setHostXonXoff(port_, false);  // the next program sets its own
+            sim::uart::setHostFlow(port_, false);  // the next program sets its own
         }
         open_ = open;
         if (p.revents & POLLIN) sim::uart::hostSourceReady(port_);
     }
     void tick() override {
         termios t{};
-        if (open_ && tcgetattr(master_, &t) == 0) sim::uart::setHostXonXoff(port_, (t.c_iflag & IXON) != 0);
+        if (open_ && tcgetattr(master_, &t) == 0) sim::uart::setHostFlow(port_, (t.c_iflag & IXON) != 0);
     }
     size_t take(uint8_t *buf, size_t max) override {
         ssize_t n = ::read(master_, buf, max);
@@ -304,7 +304,7 @@ class TcpEndpoint : public Endpoint {
         client_ = c;
         setNonBlocking(client_);
         inputEnded_ = false;
-        sim::uart::setHostXonXoff(port_, xonXoff_);
+        sim::uart::setHostFlow(port_, xonXoff_);
         std::string s = takeHeld();
         if (!s.empty()) (void)!::send(client_, s.data(), s.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
@@ -312,7 +312,7 @@ class TcpEndpoint : public Endpoint {
         if (client_ >= 0) close(client_);
         client_ = -1;
         inputEnded_ = false;
-        sim::uart::setHostXonXoff(port_, false);  // a stopped line starts afresh for the next client
+        sim::uart::setHostFlow(port_, false);  // a stopped line starts afresh for the next client
     }
 
     int listen_ = -1, client_ = -1, tcpPort_;

@@ -16,7 +16,8 @@ namespace {
 constexpr size_t kRxFifo = 32;
 constexpr uint32_t kDefaultHostBaud = 115200;
 constexpr size_t kHostFifo = 16;  // the host UART's transmit FIFO, as on a 16550
-constexpr uint8_t XON = 0x11, XOFF = 0x13;
+constexpr int kBreak = 0x100;  // a host item that is no byte: one character time of break
+constexpr uint8_t kXon = 0x11, kXoff = 0x13;
 
 struct Port {
     int index;
@@ -33,6 +34,12 @@ struct Port {
     uint32_t hostRate = kDefaultHostBaud;
     Time hostLineFreeAt = 0;
     int hostInFlight = 0;
+    // A host that heeds XON/XOFF sends one byte at a time from its queue and holds the rest
+    // back after an XOFF until an XON.
+    bool hostFlow = false;
+    bool hostPaused = false;
+    bool hostOnLine = false;  // a held item is on the wire
+    std::deque<int> hostHeld;
     std::deque<HostByte> received;
     std::function<void(uint8_t)> sink;
     // host transmitter of the front ends
@@ -41,7 +48,6 @@ struct Port {
     uint8_t fifo[kHostFifo];
     size_t fifoAt = 0, fifoLen = 0;
     bool txRunning = false;  // a byte of the transmitter is on the line
-    bool xonXoff = false, stopped = false;
 };
 
 Port ports[2] = {{0, IRQ_UART0_RX, IRQ_UART0_TX}, {1, IRQ_UART1_RX, IRQ_UART1_TX}};
@@ -81,17 +87,19 @@ void updateIrqs(Port &p) {
 }
 
 void startShift(Port &p);
+void hostPump(Port &p);
 
 void shiftDone(Port &p, uint8_t c) {
     p.shifting = false;
     uint8_t seen = ratesAgree(p.rate, p.hostRate) ? c : garble(c, p.rate, p.hostRate);
     p.received.push_back({seen, now()});
-    if (p.sink) p.sink(seen);
-    if (p.xonXoff && seen == XOFF) p.stopped = true;
-    if (p.xonXoff && seen == XON && p.stopped) {
-        p.stopped = false;
+    if (p.hostFlow && seen == kXoff) p.hostPaused = true;
+    if (p.hostFlow && seen == kXon && p.hostPaused) {
+        p.hostPaused = false;
+        hostPump(p);
         hostTxStart(p);
     }
+    if (p.sink) p.sink(seen);
     if (p.holding) startShift(p);
     updateIrqs(p);
 }
@@ -103,14 +111,16 @@ void startShift(Port &p) {
     schedule(now() + byteTime(p.rate), [&p, c] { shiftDone(p, c); });
 }
 
-void moduleReceives(Port &p, uint8_t c) {
+void moduleReceives(Port &p, int c) {
     p.hostInFlight--;
     if (!p.enabled || p.rate == 0) return;  // a receiver without a clock hears nothing
     uint32_t word = UART_RX_CHARRDY;
-    if (ratesAgree(p.rate, p.hostRate)) {
+    if (c == kBreak) {
+        word |= UART_RX_ERR | UART_RX_BRK | UART_RX_FRMERR;  // all zeros, no stop bit
+    } else if (ratesAgree(p.rate, p.hostRate)) {
         word |= c;
     } else {
-        word |= garble(c, p.hostRate, p.rate) | UART_RX_ERR | UART_RX_FRMERR;
+        word |= garble(uint8_t(c), p.hostRate, p.rate) | UART_RX_ERR | UART_RX_FRMERR;
     }
     if (p.rxFifo.size() >= kRxFifo) {
         p.overrunPending = true;  // reported with the next word read
@@ -120,12 +130,47 @@ void moduleReceives(Port &p, uint8_t c) {
     updateIrqs(p);
 }
 
-// The host's transmitter, when the line is free: the next byte of its FIFO, refilled from
-// the queue, then the source, unless an XOFF stopped it. Each byte reaches the module at the
-// end of its stop bit, and the next one starts then.
+// The host puts item c on the line, back to back with what it sent before.
+void hostPutOnLine(Port &p, int c, std::function<void()> after) {
+    Time start = p.hostLineFreeAt > now() ? p.hostLineFreeAt : now();
+    p.hostLineFreeAt = start + byteTime(p.hostRate);
+    schedule(p.hostLineFreeAt, [&p, c, after] {
+        moduleReceives(p, c);
+        if (after) after();
+    });
+}
+
+// A host that heeds flow control starts its next byte only when the line is free and no
+// XOFF holds it back; the byte on the wire always finishes.
+void hostPump(Port &p) {
+    if (p.hostOnLine || p.hostPaused || p.hostHeld.empty()) return;
+    int c = p.hostHeld.front();
+    p.hostHeld.pop_front();
+    p.hostOnLine = true;
+    hostPutOnLine(p, c, [&p] {
+        p.hostOnLine = false;
+        hostPump(p);
+    });
+}
+
+void hostPutItem(int port, int c) {
+    Port *p = get(port);
+    if (!p || !powered()) return;
+    p->hostInFlight++;
+    if (!p->hostFlow) {
+        hostPutOnLine(*p, c, nullptr);
+        return;
+    }
+    p->hostHeld.push_back(c);
+    hostPump(*p);
+}
+
+// The front ends' host transmitter, when the line is free: the next byte of its FIFO,
+// refilled from the queue, then the source, unless an XOFF stopped it. Each byte reaches the
+// module at the end of its stop bit, and the next one starts then.
 void hostTxNext(Port &p) {
     p.txRunning = false;
-    if (p.fifoAt == p.fifoLen && !p.stopped) {
+    if (p.fifoAt == p.fifoLen && !p.hostPaused) {
         p.fifoAt = p.fifoLen = 0;
         while (p.fifoLen < kHostFifo && !p.queued.empty()) {
             p.fifo[p.fifoLen++] = p.queued.front();
@@ -135,15 +180,9 @@ void hostTxNext(Port &p) {
         if (p.fifoLen > kHostFifo) p.fifoLen = 0;
     }
     if (p.fifoAt == p.fifoLen) return;
-    uint8_t c = p.fifo[p.fifoAt++];
-    Time start = p.hostLineFreeAt > now() ? p.hostLineFreeAt : now();
-    p.hostLineFreeAt = start + byteTime(p.hostRate);
     p.hostInFlight++;
     p.txRunning = true;
-    schedule(p.hostLineFreeAt, [&p, c] {
-        moduleReceives(p, c);
-        hostTxNext(p);
-    });
+    hostPutOnLine(p, p.fifo[p.fifoAt++], [&p] { hostTxNext(p); });
 }
 
 void hostTxStart(Port &p) {
@@ -171,6 +210,9 @@ struct UartDevice : Device {
             p.overrunPending = false;
             p.hostLineFreeAt = now();
             p.hostInFlight = 0;
+            p.hostPaused = false;
+            p.hostOnLine = false;
+            p.hostHeld.clear();
             p.fifoAt = p.fifoLen = 0;  // what was on the wire is lost
             p.txRunning = false;
         }
@@ -180,13 +222,25 @@ struct UartDevice : Device {
 }  // namespace
 
 void hostSend(int port, const std::string &bytes) {
+    for (unsigned char c : bytes) hostPutItem(port, c);
+}
+
+void hostSendBreak(int port) { hostPutItem(port, kBreak); }
+
+void setHostFlow(int port, bool on) {
     Port *p = get(port);
-    if (!p || !powered()) return;
-    for (unsigned char c : bytes) {
-        Time start = p->hostLineFreeAt > now() ? p->hostLineFreeAt : now();
-        p->hostLineFreeAt = start + byteTime(p->hostRate);
-        p->hostInFlight++;
-        schedule(p->hostLineFreeAt, [p, c] { moduleReceives(*p, c); });
+    if (!p) return;
+    p->hostFlow = on;
+    if (!on) {
+        // What was held back goes now, back to back.
+        // What was held back goes now, back to back; a stopped transmitter starts again, as
+        // a tty's does when IXON is switched off while stopped.
+        p->hostPaused = false;
+        while (!p->hostHeld.empty()) {
+            hostPutOnLine(*p, p->hostHeld.front(), nullptr);
+            p->hostHeld.pop_front();
+        }
+        hostTxStart(*p);
     }
 }
 
@@ -213,16 +267,7 @@ void hostQueue(int port, const std::string &bytes) {
     p->queued.insert(p->queued.end(), bytes.begin(), bytes.end());
     hostTxStart(*p);
 }
-void setHostXonXoff(int port, bool on) {
-    Port *p = get(port);
-    if (!p || p->xonXoff == on) return;
-    p->xonXoff = on;
-    if (!on && p->stopped) {  // as a tty does when IXON is switched off while stopped
-        p->stopped = false;
-        hostTxStart(*p);
-    }
-}
-bool hostStopped(int port) { return get(port) && get(port)->stopped; }
+bool hostStopped(int port) { return get(port) && get(port)->hostPaused; }
 std::deque<HostByte> &hostReceived(int port) { return get(port == 1 ? 1 : 0)->received; }
 void setHostSink(int port, std::function<void(uint8_t)> sink) {
     if (Port *p = get(port)) p->sink = std::move(sink);

@@ -21,6 +21,13 @@ struct HostByte {
 // when its stop bit ends. A byte sent while the two ends' rates differ arrives garbled,
 // with the framing-error flag.
 void hostSend(int port, const std::string &bytes);
+// One character time of break (the line held at 0): the module's receiver reads a 0 with the
+// break and framing-error flags.
+void hostSendBreak(int port);
+// A host that heeds the XON/XOFF the module sends: after an XOFF it starts no further byte
+// until an XON (the byte on the wire finishes). Off by default; switching it off sends what
+// was held back.
+void setHostFlow(int port, bool on);
 void setHostBaud(int port, uint32_t rate);
 uint32_t hostBaud(int port);
 // True while the host still has bytes on the way to the module (sent with hostSend, queued
@@ -39,9 +46,9 @@ void hostSourceReady(int port);
 // Bytes for the host's transmitter, sent at the line's pace before anything of the source
 // (a second program writing to the same serial device, a console line).
 void hostQueue(int port, const std::string &bytes);
-// The host's XON/XOFF: when on, an XOFF the host receives stops its transmitter once the
-// FIFO has gone, until an XON arrives or flow control is switched off.
-void setHostXonXoff(int port, bool on);
+// With the host's flow control on (setHostFlow), an XOFF the host receives stops this
+// transmitter once its FIFO has gone, until an XON arrives or flow control is switched off.
+// True while an XOFF holds the host back.
 bool hostStopped(int port);
 
 // What the module sent, as the host received it, oldest first. Consumers pop from the front.
