@@ -229,7 +229,7 @@ void hostSendBreak(int port) { hostPutItem(port, kBreak); }
 
 void setHostFlow(int port, bool on) {
     Port *p = get(port);
-    if (!p) return;
+    if (!p || p->hostFlow == on) return;  // the front ends restate it at every poll
     p->hostFlow = on;
     if (!on) {
         // What was held back goes now, back to back.

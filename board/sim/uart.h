@@ -44,7 +44,10 @@ void setHostSource(int port, HostSource source);
 // Tells the transmitter that its source may have bytes again (after it returned 0).
 void hostSourceReady(int port);
 // Bytes for the host's transmitter, sent at the line's pace before anything of the source
-// (a second program writing to the same serial device, a console line).
+// (a second program writing to the same serial device, a console line), under the same flow
+// control; they are kept while the module is off and go out once it is powered. Bytes of
+// hostSend (a scenario's host) and of this transmitter share the line one after the other.
+// Like everything here, call it from the thread that runs the simulated board.
 void hostQueue(int port, const std::string &bytes);
 // With the host's flow control on (setHostFlow), an XOFF the host receives stops this
 // transmitter once its FIFO has gone, until an XON arrives or flow control is switched off.
