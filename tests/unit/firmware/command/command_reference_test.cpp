@@ -1,6 +1,7 @@
 // The user documentation in docs/ against the firmware: the command reference names every
-// entry of the dispatch chain exactly once and nothing else, and the worked CRC examples of
-// the wire protocol are what the firmware computes.
+// entry of the dispatch chain exactly once and nothing else, the configuration file's page
+// every key of the settings table, and the worked CRC examples of the wire protocol are what
+// the firmware computes.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #include "app/crc16.h"
 #include "command/dispatch.h"
+#include "storage/settings.h"
 
 namespace {
 
@@ -59,6 +61,19 @@ TEST(CommandReference, DocumentsNothingTheChainLacks) {
         for (int i = 0; i < COMMAND_COUNT && !inChain; ++i) inChain = entry.first == commandChain[i].word;
         EXPECT_TRUE(inChain) << "docs/commands.md documents \"" << entry.first << "\", which is no chain entry";
     }
+}
+
+TEST(ConfigReference, DocumentsEveryKeyOfTheSettingsTableAndNoOther) {
+    std::string doc = readDoc("config.md");
+    ASSERT_FALSE(doc.empty()) << "docs/config.md is missing";
+    std::map<std::string, int> documented = documentedEntries(doc);
+    for (int i = 0; i < settingsCount; ++i) {
+        auto it = documented.find(settingsTable[i].key);
+        EXPECT_TRUE(it != documented.end()) << "key \"" << settingsTable[i].key << "\" has no row in docs/config.md";
+        if (it != documented.end()) documented.erase(it);
+    }
+    for (const auto &extra : documented)
+        ADD_FAILURE() << "docs/config.md documents \"" << extra.first << "\", which is no key of the file";
 }
 
 // "| `vers` | 76 65 72 73 0D | 0xE9B7 | `~E9B7vers` CR |"
