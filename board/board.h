@@ -94,6 +94,16 @@ void board_gpio_write(int port, int pin, int level);
 int board_gpio_read(int port, int pin);
 
 // ---------------------------------------------------------------------------------------
+// Peripheral registers: the system-on-chip's 32-bit register space, by offset from its base,
+// for the service commands that peek and poke registers by address.
+
+#define BOARD_PERIPH_BASE 0x00200000u
+#define BOARD_PERIPH_SIZE 0x00025000u  // the peripheral blocks end here
+
+uint32_t board_reg_read(uint32_t offset);               // offset < BOARD_PERIPH_SIZE, a multiple of 4
+void board_reg_write(uint32_t offset, uint32_t value);  // same offsets; the register's own effect follows
+
+// ---------------------------------------------------------------------------------------
 // Reset control and program flash.
 
 // Writes the reset-control register; 0x109 resets the processor (the board restarts the

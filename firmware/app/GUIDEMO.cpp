@@ -22,6 +22,7 @@
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
 #include "board.h"
+#include "animation.h"
 #include "crc16.h"
 
 char myBuf[MYBUF_SIZE];
@@ -173,6 +174,7 @@ static void runScheduledMacro(void) {
 
 void GUIDEMO_pass(void) {
     handle_touch();
+    handle_animation();
     forwardAuxInput();
     runScheduledMacro();
     const char *reply;
