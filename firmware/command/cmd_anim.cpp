@@ -9,6 +9,7 @@
 #include "../gui/GUI.h"
 #include "../storage/KT_fonts.h"
 #include "cmd_draw.h"
+#include "dispatch.h"
 #include "parse_command.h"
 
 #define BLINK_PERIOD 500  // ms per frame of a blinking text without a period
@@ -18,10 +19,10 @@
 // the step buffer or move steps in it.
 static bool playerRunning(void) { return ExecState == EXEC_ANIMATION; }
 
-// The animation number of "anie n", "tfd n k" and the like: the first number after the word.
+// The animation number of "anie n", "anix n" and their aliases.
 static int slotNumber(const char *line) {
     int n;
-    return sscanf(line, "%*s %d", &n) == 1 ? n : -1;
+    return scanArgs(line, &n) == 1 ? n : -1;
 }
 
 int cmdAnimClear(char *line) {
@@ -31,7 +32,7 @@ int cmdAnimClear(char *line) {
 
 int cmdAnimSetFrame(char *line) {
     int n, k;
-    if (sscanf(line, "%*s %d %d", &n, &k) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &n, &k) != 2) return CMD_REJECTED;
     return aniSetFrame(n, k);
 }
 

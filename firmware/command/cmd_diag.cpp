@@ -1,6 +1,7 @@
 // Command handlers. Diagnostics and maintenance: checksums, registers, panel timing,
 // serial flash, traces.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include "parse_command.h"
 
@@ -16,6 +17,7 @@
 #include "../gui/GUI.h"
 #include "../gui/GUI_BMP.h"
 #include "../gui/GUI_Draw.h"
+#include "../gui/LCD.h"
 #include "../storage/KT_eeprom.h"
 #include "../storage/KT_extmem.h"
 #include "board.h"
@@ -36,6 +38,12 @@ int cmdLcdRegWrite(char *line) {
     return CMD_DONE;
 }
 
+// The scan-out wait for row y below the host's origin; x is not used.
+static void wrf(int x, int y) {
+    (void)x;
+    wvr(y + (int)Origin_Y);
+}
+
 // "wrf x y": the same for row y below the origin.
 int cmdLcdReg(char *line) {
     int x, y;
@@ -53,7 +61,7 @@ int cmdLcdReg(char *line) {
 int cmdRegRead(char *line) {
     unsigned offset;
     u32 value;
-    if (sscanf(line, "*R %x", &offset) != 1 || !readPeripheralReg(offset, &value)) return CMD_REJECTED;
+    if (scanArgs(line, &offset) != 1 || !readPeripheralReg(offset, &value)) return CMD_REJECTED;
     snprintf(out_buffer, OUT_BUFFER_SIZE, "Reg 0x%08x = %08x\r", (unsigned)(PERIPH_REG_BASE + offset),
              (unsigned)value);
     txString(out_buffer);
@@ -63,7 +71,7 @@ int cmdRegRead(char *line) {
 int cmdRegWrite(char *line) {
     unsigned offset, value;
     u32 back;
-    if (sscanf(line, "*W %x %x", &offset, &value) != 2 || !writePeripheralReg(offset, value)) return CMD_REJECTED;
+    if (scanArgs(line, &offset, &value) != 2 || !writePeripheralReg(offset, value)) return CMD_REJECTED;
     readPeripheralReg(offset, &back);
     snprintf(out_buffer, OUT_BUFFER_SIZE, "Reg 0x%08X <- %08X\r", (unsigned)(PERIPH_REG_BASE + offset),
              (unsigned)back);
@@ -223,17 +231,24 @@ int cmdTouchAdjust(char *line) { return timingAdjust(":Touch Operation Adjustmen
 
 int cmdFrameDump(char *line) {
     int y;
-    if (sscanf(line, "*FB %d", &y) != 1 || y < 0 || y >= FRAME_LINES) return 0;
+    if (scanArgs(line, &y) != 1 || y < 0 || y >= FRAME_LINES) return 0;
     char v[8];
     for (int x = 0; x < FRAME_LINE_PIXELS; ++x) {
-        snprintf(v, sizeof v, x < FRAME_LINE_PIXELS - 1 ? "%04X," : "%04X", vram[y * FRAME_LINE_PIXELS + x]);
+        snprintf(v, sizeof v, x < FRAME_LINE_PIXELS - 1 ? "%04X," : "%04X", LCD_GetPixelIndex(x, y));
         txString(v);
     }
     return 1;
 }
 
+// Over the frame buffer's bytes as they lie in memory, row by row.
 int cmdFrameCrc(char *line) {
-    pout("0x%04X\r", CalcCRC((const u8 *)vram, (int)(FRAME_LINE_PIXELS * FRAME_LINES * 2)));
+    u16 row[FRAME_LINE_PIXELS];
+    u16 crc = CRC_INIT;
+    for (int y = 0; y < FRAME_LINES; ++y) {
+        LCD_ReadRowRaw(0, y, FRAME_LINE_PIXELS, row);
+        crc = CalcCRCMore(crc, (const u8 *)row, sizeof row);
+    }
+    pout("0x%04X\r", crc);
     return 1;
 }
 
