@@ -291,6 +291,10 @@ float angleDiff(int type, float prev, float now) {
 s32 Rads2Val(const CircSlider *c) {
     if (c->radPerUnit == 0 || c->max <= c->min) return c->min;
     double units = (double)c->radTotal / c->radPerUnit;
+    // Single-precision angles land a hair below a whole unit at the ends of the travel (the
+    // maximum angle would read max - 1): such a hair counts as the whole unit.
+    double whole = floor(units + 1e-4);
+    if (whole > units) units = whole;
     double v = (double)c->min + (double)(long long)units;
     if (v < c->min) return c->min;
     if (v > c->max) return c->max;
