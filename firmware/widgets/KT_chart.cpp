@@ -27,7 +27,7 @@ int KT_Chart_Common(ChartScale *scale, s32 x0, s32 y0, s32 x1, s32 y1, s32 horiz
     scale->horizontal = horizontal;
     scale->flags = (u8)(reversed ? SCALE_REVERSED : 0);
     // The span is kept in 32 bits like the ends; ends that far apart have no pixel to show.
-    scale->span = (s32)(horizontal ? (long long)x1 - x0 : (long long)y1 - y0);
+    scale->span = clampToInt(horizontal ? (long long)x1 - x0 : (long long)y1 - y0);
     scale->max = max;
     scale->min = min;
     scale->extra = extra;
