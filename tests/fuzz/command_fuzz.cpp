@@ -3,7 +3,9 @@
 // The firmware stays up across inputs, as a module does on a long session.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "fuzz_firmware.h"
 #include "comm/Rtosinit.h"
@@ -15,7 +17,22 @@
 
 namespace {
 
-void startOnce() { fuzz::startFirmwareOnce(100 * sim::kMs); }
+// The widget scenarios' image in the Data Flash: sliders, knobs and meters find their pictures.
+std::vector<uint8_t> widgetImage() {
+    std::vector<uint8_t> img;
+    if (FILE *f = std::fopen(VMOD_SOURCE_DIR "/tests/scenarios/widgets/widgets.bin", "rb")) {
+        uint8_t buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) img.insert(img.end(), buf, buf + n);
+        std::fclose(f);
+    }
+    return img;
+}
+
+void startOnce() {
+    static const std::vector<uint8_t> image = widgetImage();
+    fuzz::startFirmwareOnce(200 * sim::kMs, image.empty() ? nullptr : &image);
+}
 
 }  // namespace
 
