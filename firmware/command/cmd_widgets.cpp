@@ -73,8 +73,9 @@ static int nextNumbers(Fields *f, s32 *v, int n) {
 static int scanNumbers(const char **p, s32 *v, int max) {
     int count = 0;
     while (count < max) {
-        int used;
-        if (sscanf(*p, "%d%n", &v[count], &used) != 1) break;
+        int used, value;
+        if (sscanf(*p, "%d%n", &value, &used) != 1) break;
+        v[count] = value;
         *p += used;
         ++count;
     }
