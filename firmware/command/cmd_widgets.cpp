@@ -11,7 +11,7 @@
 #include "../widgets/KT_levelbar.h"
 #include "../widgets/KT_slider.h"
 #include "../widgets/meters.h"
-#include "../widgets/widget_math.h"
+#include "../widgets/widget_util.h"
 #include "parse_command.h"
 
 // A host coordinate made absolute; sums beyond 32 bits stay at the edge of the range.

@@ -10,7 +10,7 @@
 #include "../gui/GUI.h"
 #include "../gui/GUI_Draw.h"
 #include "../gui/LCD.h"
-#include "widget_math.h"
+#include "widget_util.h"
 
 Chart chart[CHART_COUNT];
 
@@ -111,16 +111,7 @@ void _KT_Chart_Clear(Chart *c, int whole) {
 int KT_Chart_Setup(int n, int mode, int step, s32 x0, s32 y0, s32 x1, s32 y1, s32 min, s32 max, u32 background) {
     if (n < 0 || n >= CHART_COUNT || (mode != CHART_SCROLL && mode != CHART_SWEEP)) return 0;
     Chart *c = &chart[n];
-    if (x1 < x0) {
-        s32 t = x0;
-        x0 = x1;
-        x1 = t;
-    }
-    if (y1 < y0) {
-        s32 t = y0;
-        y0 = y1;
-        y1 = t;
-    }
+    orderCorners(&x0, &y0, &x1, &y1);
     c->cursor = 0;
     c->mode = mode;
     c->step = (u8)step;
@@ -156,53 +147,45 @@ static void scrollRight(const Chart *c) {
             LCD_SetPixelIndex((int)x, (int)y, (int)LCD_GetPixelIndex((int)(x - step), (int)y));
 }
 
-static GUI_RECT clipToChart(const Chart *c) {
-    GUI_RECT old = GUI_GetClipRect();
-    GUI_RECT r = {(s16)GUI_ClampCoord(c->scale.x0), (s16)GUI_ClampCoord(c->scale.y0),
-                  (s16)GUI_ClampCoord(c->scale.x1), (s16)GUI_ClampCoord(c->scale.y1)};
-    if (r.x0 < old.x0) r.x0 = old.x0;
-    if (r.y0 < old.y0) r.y0 = old.y0;
-    if (r.x1 > old.x1) r.x1 = old.x1;
-    if (r.y1 > old.y1) r.y1 = old.y1;
-    GUI_SetClipRect(&r);
-    return old;
-}
-
 int KT_Chart_Show(int n, int count, s32 *values) {
     Chart *c = usedChart(n);
     if (!c || count < 0 || count > CHART_PENS || (count > 0 && !values)) return 0;
     if (c->mode == CHART_SCROLL) scrollRight(c);
     _KT_Chart_Clear(c, 0);
 
-    GUI_RECT oldClip = clipToChart(c);
+    // The pens draw inside the rectangle only; a chart wholly off the screen draws nothing
+    // but still keeps each pen's last point.
+    bool hidden;
+    GUI_RECT oldClip = narrowClip(c->scale.x0, c->scale.y0, c->scale.x1, c->scale.y1, &hidden);
     long long x0 = c->scale.x0, bottom = c->scale.y1, step = c->step;
     for (int i = 0; i < count; ++i) {
         ChartPen *pen = &c->pen[i];
         if (!(pen->flags & PEN_ENABLED)) continue;
-        int size = GUI_GetPenSize();
-        GUI_COLOR colour = GUI_GetColor();
-        GUI_SetPenSize(pen->size);
-        GUI_SetColor(pen->colour);
         s32 p = KT_Chart_value_to_pixel(&c->scale, values[i]);
         if (p == -1) p = 0;
         if (p == -2) p = c->scale.span;
         values[i] = p;
-        int yNew = GUI_ClampCoord(bottom - p);
+        long long fromX, toX = x0, fromY = bottom - pen->last;
         if (c->mode == CHART_SCROLL) {
-            if (pen->last == -1)
-                GUI_DrawLine(GUI_ClampCoord(x0), yNew, GUI_ClampCoord(x0), yNew);
-            else
-                GUI_DrawLine(GUI_ClampCoord(x0 + step), GUI_ClampCoord(bottom - pen->last), GUI_ClampCoord(x0), yNew);
+            fromX = pen->last == -1 ? x0 : x0 + step;
+            if (pen->last == -1) fromY = bottom - p;
         } else {
-            if (pen->last == -1) pen->last = p;
-            long long x = x0 + c->cursor;
-            GUI_DrawLine(GUI_ClampCoord(x), GUI_ClampCoord(bottom - pen->last), GUI_ClampCoord(x + step), yNew);
+            if (pen->last == -1) fromY = bottom - p;
+            fromX = x0 + c->cursor;
+            toX = fromX + step;
+        }
+        if (!hidden) {
+            int size = GUI_GetPenSize();
+            GUI_COLOR colour = GUI_GetColor();
+            GUI_SetPenSize(pen->size);
+            GUI_SetColor(pen->colour);
+            GUI_DrawLine(GUI_ClampCoord(fromX), GUI_ClampCoord(fromY), GUI_ClampCoord(toX), GUI_ClampCoord(bottom - p));
+            GUI_SetPenSize(size);
+            GUI_SetColor(colour);
         }
         pen->last = p;
-        GUI_SetPenSize(size);
-        GUI_SetColor(colour);
     }
-    GUI_SetClipRect(&oldClip);
+    if (!hidden) GUI_SetClipRect(&oldClip);
 
     if (c->mode == CHART_SWEEP) {
         long long cursor = (long long)c->cursor + step;

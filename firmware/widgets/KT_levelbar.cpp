@@ -5,6 +5,7 @@
 
 #include "../gui/GUI.h"
 #include "../gui/GUI_Draw.h"
+#include "widget_util.h"
 
 LevelBar LevelBars[LEVELBAR_COUNT];
 
@@ -16,16 +17,7 @@ int KT_LevelBar_Setup(int n, int defined, int horizontal, int reversed, s32 x0, 
     LevelBar *b = &LevelBars[n];
     // Corners in any order give the same bar: the base and the span follow from the ordered
     // rectangle, never from a negative span.
-    if (x1 < x0) {
-        s32 t = x0;
-        x0 = x1;
-        x1 = t;
-    }
-    if (y1 < y0) {
-        s32 t = y0;
-        y0 = y1;
-        y1 = t;
-    }
+    orderCorners(&x0, &y0, &x1, &y1);
     b->zoneCount = 0;
     b->defined = defined;
     if (!KT_Chart_Common(&b->scale, x0, y0, x1, y1, horizontal, reversed, 0, min, (s32)background)) {

@@ -15,7 +15,7 @@
 #include "../gui/GUI_Draw.h"
 #include "../storage/KT_bitmaps.h"
 #include "../touch/KT_touch.h"
-#include "widget_math.h"
+#include "widget_util.h"
 
 Slider sliders[SLIDER_COUNT];
 CircSlider circSliders[SLIDER_COUNT + 1];
@@ -37,19 +37,11 @@ int BitmapRectClipAbs(const ExtMemDirEntry *e, int x, int y, int x0, int y0, int
         return KT_DrawBitmapTrClipAbs(e, x, y, (int)cx0, (int)cy0, (int)cx1, (int)cy1,
                                       r ? (u16)extRd32(&r->extra) : 0);
     }
-    GUI_RECT old = GUI_GetClipRect();
-    GUI_RECT clip = {(s16)GUI_ClampCoord(x0), (s16)GUI_ClampCoord(y0), (s16)GUI_ClampCoord(x1),
-                     (s16)GUI_ClampCoord(y1)};
-    if (clip.x0 < old.x0) clip.x0 = old.x0;
-    if (clip.y0 < old.y0) clip.y0 = old.y0;
-    if (clip.x1 > old.x1) clip.x1 = old.x1;
-    if (clip.y1 > old.y1) clip.y1 = old.y1;
-    int r = 1;
-    if (clip.x0 <= clip.x1 && clip.y0 <= clip.y1) {
-        GUI_SetClipRect(&clip);
-        r = KT_DrawBitmap(e, x, y);
-        GUI_SetClipRect(&old);
-    }
+    bool hidden;
+    GUI_RECT old = narrowClip(x0, y0, x1, y1, &hidden);
+    if (hidden) return 1;
+    int r = KT_DrawBitmap(e, x, y);
+    GUI_SetClipRect(&old);
     return r;
 }
 

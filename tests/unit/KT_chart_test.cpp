@@ -152,6 +152,15 @@ TEST_F(Charts, HostileRectanglesAndStepsStayInsideTheChartAndTheFrameBuffer) {
         bool inTwo = p.first >= 10 && p.first <= 30 && p.second >= 10 && p.second <= 30;
         EXPECT_TRUE(inOne || inTwo) << p.first << "," << p.second;
     }
+    // Reaching far past the screen's right edge: drawn on the screen, still inside the chart.
+    ASSERT_EQ(KT_Chart_Setup(4, 1, 10, 100, 100, 70000, 200, 0, 10, 0x00FF00), 1);
+    ASSERT_EQ(KT_Chart_Set_Pen(4, 0, 0xFFFFFF, 1), 1);
+    guitest::clearScreen(0x1111);
+    s32 e[1] = {5};
+    EXPECT_EQ(KT_Chart_Show(4, 1, e), 1);
+    guitest::PixelSet shown = guitest::drawn(0x1111);
+    EXPECT_FALSE(shown.empty());
+    for (auto p : shown) EXPECT_TRUE(p.first >= 100 && p.second >= 100 && p.second <= 200);
     // Off the screen altogether: nothing is drawn.
     ASSERT_EQ(KT_Chart_Setup(3, 0, 10, -500, -500, -100, -100, 0, 10, 0), 1);
     guitest::clearScreen(0x1111);
