@@ -87,7 +87,7 @@ BENCHMARK(BM_ChartSampleSweeping300x200);
 
 void BM_NeedleMove200x200Dial(benchmark::State &state) {
     if (!setUp()) return state.SkipWithError("widgets.bin not found");
-    MeterSpec d{};
+    MeterDefinition d{};
     d.index = 0;
     d.bitmap = 4;
     d.x = 400;

@@ -83,13 +83,13 @@ static int scanNumbers(const char **p, s32 *v, int max) {
 }
 
 // The needle points and their count from what follows the pivot.
-static void takeNeedle(MeterSpec *d, const s32 *pts, int conversions, int before) {
+static void takeNeedle(MeterDefinition *d, const s32 *pts, int conversions, int before) {
     d->pointCount = (conversions - before) / 2 - 1;
     memcpy(d->points, pts, sizeof d->points);
 }
 
 int cmdMeterDefine(char *line) {
-    MeterSpec d;
+    MeterDefinition d;
     memset(&d, 0, sizeof d);
     s32 v[14] = {0};
     s32 tail[2 + 2 * METER_MAX_POINTS] = {0};

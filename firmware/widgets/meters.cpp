@@ -74,7 +74,7 @@ static void drawBand(const Meter *m) {
     GUI_SetColor(old);
 }
 
-int meterDefine(const MeterSpec *d) {
+int meterDefine(const MeterDefinition *d) {
     if (d->index < 0 || d->index >= METER_COUNT) return METER_BAD_INDEX;
     const ExtMemDirEntry *dial = KT_GetExtBitmap(d->bitmap);
     if (!dial) return METER_BAD_BITMAP;

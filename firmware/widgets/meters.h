@@ -34,7 +34,7 @@ struct Meter {
 extern Meter meters[METER_COUNT];
 
 // A meter definition as "md" and "mdb" give it; coordinates already absolute.
-struct MeterSpec {
+struct MeterDefinition {
     int index, bitmap;
     s32 x, y;
     s32 min, max, initial;
@@ -56,7 +56,7 @@ enum MeterResult {
     METER_BAD_PEN = -4       // ": pen width out of range" (the dial is drawn already)
 };
 
-int meterDefine(const MeterSpec *spec);
+int meterDefine(const MeterDefinition *definition);
 // Turns the needle to value: 1 (also when it is shown already), 0 for an index outside
 // 0..METER_COUNT-1, a value outside min..max or a dial picture that no longer exists.
 int meterValue(int index, s32 value);
