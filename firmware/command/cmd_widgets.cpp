@@ -88,6 +88,8 @@ static void takeNeedle(MeterDefinition *d, const s32 *pts, int conversions, int 
     memcpy(d->points, pts, sizeof d->points);
 }
 
+// Three of the meter messages have no line end of their own: the acknowledgement that
+// follows ends the line, as hosts of this module have always read it.
 int cmdMeterDefine(char *line) {
     MeterDefinition d;
     memset(&d, 0, sizeof d);
@@ -101,7 +103,7 @@ int cmdMeterDefine(char *line) {
         conversions = scanNumbers(&p, v, 12);
         if (conversions == 12) conversions += scanNumbers(&p, tail + 2, 2 * METER_MAX_POINTS);
         if (conversions < 18) {
-            txNotify(": < 18 arguments\r");
+            txNotify(": < 18 arguments");
             return CMD_REJECTED;
         }
         d.pivotDx = v[10];
@@ -123,7 +125,7 @@ int cmdMeterDefine(char *line) {
             if (conversions == 16) conversions += scanNumbers(&p, tail, 2 + 2 * METER_MAX_POINTS);
         }
         if (conversions < 24) {
-            txNotify(": < 24 arguments\r");
+            txNotify(": < 24 arguments");
             return CMD_REJECTED;
         }
         d.bandLow = v[10];
@@ -157,10 +159,10 @@ int cmdMeterDefine(char *line) {
             txNotify(out_buffer);
             return CMD_REJECTED;
         case METER_BAD_INITIAL:
-            txNotify(":Initial value out of range\r");
+            txNotify(":Initial value out of range");
             return CMD_REJECTED;
         default:
-            txNotify(": pen width out of range\r");
+            txNotify(": pen width out of range");
             return CMD_REJECTED;
     }
 }
