@@ -27,7 +27,7 @@ def png(path, w, h, rgb):
 
 # The scenario images are exactly what their manifests build.
 WIDGETS = os.path.join(os.path.dirname(IMAGES), "widgets")
-for folder, name in ((IMAGES, "demo"), (IMAGES, "other"), (WIDGETS, "widgets")):
+for folder, name in ((IMAGES, "demo"), (IMAGES, "other"), (IMAGES, "many"), (WIDGETS, "widgets")):
     out = os.path.join(tmp, name + ".bin")
     r = run("build", os.path.join(folder, name + ".manifest"), "-o", out)
     assert r.returncode == 0, r.stderr

@@ -12,6 +12,7 @@
 #include "../widgets/KT_slider.h"
 #include "../widgets/meters.h"
 #include "../widgets/widget_util.h"
+#include "dispatch.h"
 #include "parse_command.h"
 
 // A host coordinate made absolute; sums beyond 32 bits stay at the edge of the range.
@@ -169,7 +170,7 @@ int cmdMeterDefine(char *line) {
 
 int cmdMeterValue(char *line) {
     int n, value;
-    if (sscanf(line, "mv %d %d", &n, &value) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &n, &value) != 2) return CMD_REJECTED;
     return meterValue(n, value) ? CMD_DONE : CMD_REJECTED;
 }
 
@@ -178,8 +179,7 @@ int cmdMeterValue(char *line) {
 
 int cmdSliderDefine(char *line) {
     int n, track, x, y, knob, offset, horizontal, reversed, autoRepeat, max, min;
-    if (sscanf(line, "sl %d %d %d %d %d %d %d %d %d %d%d", &n, &track, &x, &y, &knob, &offset, &horizontal,
-               &reversed, &autoRepeat, &max, &min) != 11)
+    if (scanArgs(line, &n, &track, &x, &y, &knob, &offset, &horizontal, &reversed, &autoRepeat, &max, &min) != 11)
         return CMD_REJECTED;
     switch (KT_Slider_Setup(n, horizontal, autoRepeat, atX(x), atY(y), offset, reversed, max, min, track,
                             knob)) {
@@ -201,14 +201,14 @@ int cmdSliderDefine(char *line) {
 
 int cmdSliderValue(char *line) {
     int n, value;
-    if (sscanf(line, "sv %d %d", &n, &value) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &n, &value) != 2) return CMD_REJECTED;
     return KT_Slider_SetValue(n, value) ? CMD_DONE : CMD_REJECTED;
 }
 
 int cmdCircSliderDefine(char *line) {
     int n, bg, x, y, knob, type, max, min, start, perTurn, maxAngle, minAngle, startDeg, radius, range;
-    if (sscanf(line, "slc %d %d %d %d %d %d %d %d %d %d %d %d %d %d %d", &n, &bg, &x, &y, &knob, &type, &max, &min,
-               &start, &perTurn, &maxAngle, &minAngle, &startDeg, &radius, &range) != 15)
+    if (scanArgs(line, &n, &bg, &x, &y, &knob, &type, &max, &min, &start, &perTurn, &maxAngle, &minAngle, &startDeg,
+                 &radius, &range) != 15)
         return CMD_REJECTED;
     int r = CircSliderSetup(n, bg, atX(x), atY(y), knob, type, max, min, start, perTurn, maxAngle,
                             minAngle, startDeg, radius, range);
@@ -255,7 +255,7 @@ int cmdCircSliderDefine(char *line) {
 
 int cmdCircSliderValue(char *line) {
     int n, value;
-    if (sscanf(line, "svc %d %d", &n, &value) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &n, &value) != 2) return CMD_REJECTED;
     return CircSetVarsAndDraw(n, value) ? CMD_DONE : CMD_REJECTED;
 }
 
@@ -321,6 +321,6 @@ int cmdLevelBarDefine(char *line) {
 
 int cmdLevelBarValue(char *line) {
     int n, value;
-    if (sscanf(line, "lv %d %d", &n, &value) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &n, &value) != 2) return CMD_REJECTED;
     return KT_LevelBar_Show(n, value) ? CMD_DONE : CMD_REJECTED;
 }
