@@ -132,9 +132,11 @@ int KT_Chart_Set_Pen(int n, int pen, u32 colour, int size) {
     return 1;
 }
 
-// Moves the picture inside the rectangle `step` columns to the right, through the display's
-// pixel read and write. Only columns and rows on the screen are visited.
+// Moves the picture inside the rectangle `step` columns to the right, a row at a time through
+// the drawing layer's raw row copies. Only columns and rows on the screen are written; what
+// comes in from beyond the left edge of the screen reads as 0, as a pixel read there does.
 static void scrollRight(const Chart *c) {
+    static u16 row[LCD_XSIZE];
     long long step = c->step;
     long long first = (long long)c->scale.x0 + step, last = c->scale.x1;
     long long top = c->scale.y0, bottom = c->scale.y1;
@@ -142,9 +144,14 @@ static void scrollRight(const Chart *c) {
     if (last > LCD_XSIZE - 1) last = LCD_XSIZE - 1;
     if (top < 0) top = 0;
     if (bottom > LCD_YSIZE - 1) bottom = LCD_YSIZE - 1;
-    for (long long x = last; x >= first; --x)
-        for (long long y = top; y <= bottom; ++y)
-            LCD_SetPixelIndex((int)x, (int)y, (int)LCD_GetPixelIndex((int)(x - step), (int)y));
+    if (first > last) return;
+    int n = (int)(last - first + 1);
+    long long from = first - step;  // where the row's first written pixel comes from
+    for (long long y = top; y <= bottom; ++y) {
+        memset(row, 0, (size_t)n * sizeof row[0]);
+        if (from > -LCD_XSIZE) LCD_ReadRowRaw((int)from, (int)y, n, row);
+        LCD_WriteRowRaw((int)first, (int)y, n, row);
+    }
 }
 
 int KT_Chart_Show(int n, int count, s32 *values) {
