@@ -39,7 +39,7 @@ void startOnce() {
     sim::setStateDir(dir);
     const std::vector<uint8_t> image = widgetImage();
     if (!image.empty()) sim::serialflash::load(image);
-    onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir);
+    if (!onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir)) __builtin_trap();  // no first prompt
 }
 
 // The running firmware's own state: which port carries commands, and RS-485 framing.
@@ -48,7 +48,6 @@ bool plainCommandsOnPort0() {
     auto *settings = static_cast<const EepromImage *>(sim::firmwareSymbol("eepromData"));
     if (!mainIsUart0 || !settings) __builtin_trap();
     return *mainIsUart0 && settings->rs485Mode != MODE_ON;
-}
 }
 
 }  // namespace
