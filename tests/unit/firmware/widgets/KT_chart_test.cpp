@@ -169,4 +169,37 @@ TEST_F(Charts, HostileRectanglesAndStepsStayInsideTheChartAndTheFrameBuffer) {
     EXPECT_TRUE(guitest::drawn(0x1111).empty());
 }
 
+TEST_F(Charts, ScrollingMovesThePictureRightInsideTheChartOnly) {
+    // Columns 100..140, rows 50..60, ten columns per sample; no pen, so only the move and the
+    // clearing strip change the screen.
+    ASSERT_EQ(KT_Chart_Setup(0, 0, 10, 100, 50, 140, 60, 0, 10, 0), 1);
+    guitest::clearScreen(0x1111);
+    guitest::fb()[55 * 640 + 120] = 0x2222;  // inside: moves to 130
+    guitest::fb()[55 * 640 + 135] = 0x3333;  // within a step of the right edge: scrolled out
+    guitest::fb()[55 * 640 + 95] = 0x4444;   // left of the chart: stays
+    guitest::fb()[61 * 640 + 120] = 0x5555;  // below the chart: stays
+    EXPECT_EQ(KT_Chart_Show(0, 0, nullptr), 1);
+    EXPECT_EQ(guitest::at(130, 55), 0x2222);
+    EXPECT_EQ(guitest::at(120, 55), 0x1111);  // what was at 110
+    EXPECT_EQ(guitest::at(135, 55), 0x1111);
+    EXPECT_EQ(guitest::at(145, 55), 0x1111);  // nothing is pushed past the right edge
+    EXPECT_EQ(guitest::at(95, 55), 0x4444);
+    EXPECT_EQ(guitest::at(120, 61), 0x5555);
+    for (int x = 100; x <= 110; ++x) EXPECT_EQ(guitest::at(x, 55), 0) << x;  // the clearing strip
+    for (auto p : guitest::drawn(0x1111)) {
+        bool marker = p == guitest::Pixel{95, 55} || p == guitest::Pixel{120, 61};
+        EXPECT_TRUE(marker || (p.first >= 100 && p.first <= 140 && p.second >= 50 && p.second <= 60))
+            << p.first << "," << p.second;
+    }
+    // Hanging over the left edge of the screen: only the visible part moves, and what comes in
+    // from beyond the edge reads as an empty pixel.
+    ASSERT_EQ(KT_Chart_Setup(1, 0, 10, -5, 100, 30, 110, 0, 10, 0), 1);
+    guitest::clearScreen(0x1111);
+    guitest::fb()[105 * 640 + 0] = 0x2222;
+    EXPECT_EQ(KT_Chart_Show(1, 0, nullptr), 1);
+    EXPECT_EQ(guitest::at(10, 105), 0x2222);
+    for (int x = 6; x <= 9; ++x) EXPECT_EQ(guitest::at(x, 105), 0) << x;
+    EXPECT_EQ(guitest::at(31, 105), 0x1111);
+}
+
 }  // namespace
