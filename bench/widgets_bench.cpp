@@ -22,7 +22,7 @@ namespace {
 
 std::string imagePath() { return std::string(VMOD_SOURCE_DIR) + "/tests/scenarios/widgets/widgets.bin"; }
 
-// The image in the staging buffer, the screen cleared, the scan far from every row.
+// The image staged as a load stages it, the screen cleared, the scan far from every row.
 bool setUp() {
     sim::mapSdram();
     GUI_Init();
@@ -33,6 +33,8 @@ bool setUp() {
     std::fclose(f);
     std::memset(ExtMemBuffer, 0, n + 4096);
     std::memcpy(ExtMemBuffer, img.data(), n);
+    KT_ExtMem_SetStaged((u32)n);  // as a load from the Data Flash leaves it
+    KT_Fixup_ExtMem();
     msPerFrame = 2;  // wvr: a two-millisecond frame whose scan is always half a frame away
     frameTimer = 0;
     KT_Touch_HotSpot_Clear();
