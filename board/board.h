@@ -95,13 +95,16 @@ int board_gpio_read(int port, int pin);
 
 // ---------------------------------------------------------------------------------------
 // Peripheral registers: the system-on-chip's 32-bit register space, by offset from its base,
-// for the service commands that peek and poke registers by address.
+// for the service commands that peek and poke registers by address. Callers pass only offsets
+// below BOARD_PERIPH_SIZE that are multiples of 4 (the firmware checks before calling). A read
+// or write is one word access at BOARD_PERIPH_BASE + offset, with the register's own effect
+// (a timing register retimes the panel, a rate register the UART), as any other access has.
 
 #define BOARD_PERIPH_BASE 0x00200000u
 #define BOARD_PERIPH_SIZE 0x00025000u  // the peripheral blocks end here
 
-uint32_t board_reg_read(uint32_t offset);               // offset < BOARD_PERIPH_SIZE, a multiple of 4
-void board_reg_write(uint32_t offset, uint32_t value);  // same offsets; the register's own effect follows
+uint32_t board_reg_read(uint32_t offset);
+void board_reg_write(uint32_t offset, uint32_t value);
 
 // ---------------------------------------------------------------------------------------
 // Reset control and program flash.
