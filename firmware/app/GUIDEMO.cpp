@@ -22,7 +22,11 @@
 #include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
+#include "../widgets/KT_chart.h"
+#include "../widgets/KT_levelbar.h"
+#include "../widgets/KT_slider.h"
 #include "board.h"
+#include "animation.h"
 #include "crc16.h"
 
 char myBuf[MYBUF_SIZE];
@@ -192,6 +196,7 @@ int GUIDEMO_ReportLineFault(int status) {
 
 void GUIDEMO_pass(void) {
     handle_touch();
+    handle_animation();
     forwardAuxInput();
     runScheduledMacro();
     int status = isLineAvail();
@@ -221,8 +226,13 @@ static void powerOnCalibration(void) {
 // Drawing helpers of the command interpreter.
 
 void GUIDEMO_Clear(int bitmap) {
-    // Charts, level bars and sliders are cleared here as each of them exists.
+    // A new page: no hot spot, chart, level bar or slider of the old one survives. Meters
+    // stay defined; they are not touch objects.
     KT_Touch_HotSpot_Clear();
+    KT_Chart_Init();
+    KT_LevelBar_Init();
+    KT_Slider_Init();
+    CircSliderInit();
     Origin_X = 0;
     Origin_Y = 0;
     if (bitmap == 0) {
