@@ -238,3 +238,20 @@ TEST_F(HostTransmitter, SwitchingFlowControlOffReleasesAStoppedHost) {
     EXPECT_FALSE(sim::uart::hostStopped(0));
     EXPECT_GT(received.size(), paused + 10);
 }
+
+// A scenario's host bytes and the front ends' transmitter are one host: the same XOFF holds
+// both, the same XON releases both, and their bytes take turns on the one line.
+TEST_F(HostTransmitter, ScenarioBytesShareTheLineAndItsFlowControl) {
+    start(pausingMain, true);
+    sim::runFor(15 * sim::kMs);
+    ASSERT_TRUE(sim::uart::hostStopped(0));
+    size_t paused = received.size();
+    sim::uart::hostSend(0, "bb");
+    sim::runFor(4 * sim::kMs);
+    EXPECT_EQ(received.size(), paused);
+    sim::runFor(20 * sim::kMs);
+    EXPECT_NE(received.find("bb", paused), std::string::npos);
+    // 39 ms at 115200 bit/s carry 450 bytes at most, whoever sends them.
+    EXPECT_LE(received.size(), 450u);
+    EXPECT_GT(received.size(), paused + 100);
+}
