@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libfreetype-dev libpng-dev fonts-liberation fonts-dejavu-core
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
-  gcc-arm-none-eabi libstdc++-arm-none-eabi-newlib libnewlib-arm-none-eabi
+  gcc-arm-none-eabi libstdc++-arm-none-eabi-newlib libnewlib-arm-none-eabi picolibc-arm-none-eabi
   dosfstools mtools fdisk python3 python3-pil
 )
 missing=()
