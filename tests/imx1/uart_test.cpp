@@ -14,7 +14,9 @@ double referenceHz(uint32_t ufcr) {
 }
 }  // namespace
 
-TEST_F(Imx1Test, EveryValidRateComesOutExactly) {
+using UartTest = Imx1Test;
+
+TEST_F(UartTest, EveryValidRateComesOutExactly) {
     const uint32_t rates[] = {1200, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
     for (int port = 0; port < 2; ++port) {
         uint32_t base = port == 0 ? UART1_BASE : UART2_BASE;
@@ -33,7 +35,7 @@ TEST_F(Imx1Test, EveryValidRateComesOutExactly) {
     }
 }
 
-TEST_F(Imx1Test, EnableGivesEightDataBitsOneStopNoParityAndTheReceiveInterrupt) {
+TEST_F(UartTest, EnableGivesEightDataBitsOneStopNoParityAndTheReceiveInterrupt) {
     board_uart_enable(1);
     uint32_t ucr2 = soc().peek(UART2_BASE + UART_UCR2);
     EXPECT_TRUE(ucr2 & UCR2_WS);
@@ -44,14 +46,14 @@ TEST_F(Imx1Test, EnableGivesEightDataBitsOneStopNoParityAndTheReceiveInterrupt) 
     EXPECT_FALSE(soc().peek(UART1_BASE + UART_UCR1) & UCR1_UARTEN) << "the other port stays off";
 }
 
-TEST_F(Imx1Test, ReceivedWordsKeepTheirErrorFlags) {
+TEST_F(UartTest, ReceivedWordsKeepTheirErrorFlags) {
     soc().regs[UART1_BASE + UART_URXD] = 0x8000u | 0x4000u | 0x1000u | 0x41;
     EXPECT_EQ(board_uart_read(0), UART_RX_CHARRDY | UART_RX_ERR | UART_RX_FRMERR | 0x41u);
     soc().regs[UART1_BASE + UART_URXD] = 0x41;  // no character ready
     EXPECT_EQ(board_uart_read(0), 0u);
 }
 
-TEST_F(Imx1Test, InterruptEnablesGoToTheirOwnBits) {
+TEST_F(UartTest, InterruptEnablesGoToTheirOwnBits) {
     board_uart_enable(0);
     board_uart_tx_ready_irq(0, 1);
     board_uart_tx_complete_irq(0, 1);
@@ -63,7 +65,7 @@ TEST_F(Imx1Test, InterruptEnablesGoToTheirOwnBits) {
     EXPECT_TRUE(soc().peek(UART1_BASE + UART_UCR4) & UCR4_TCEN);
 }
 
-TEST_F(Imx1Test, ReceiverResetTurnsTheReceiverOffAndOnAndClearsTheErrors) {
+TEST_F(UartTest, ReceiverResetTurnsTheReceiverOffAndOnAndClearsTheErrors) {
     board_uart_enable(0);
     soc().log.clear();
     board_uart_rx_reset(0);
@@ -74,7 +76,7 @@ TEST_F(Imx1Test, ReceiverResetTurnsTheReceiverOffAndOnAndClearsTheErrors) {
     EXPECT_EQ(soc().writesTo(UART1_BASE + UART_USR2), (std::vector<uint32_t>{USR2_ORE | USR2_BRCD}));
 }
 
-TEST_F(Imx1Test, BadPortNumbersTouchNothing) {
+TEST_F(UartTest, BadPortNumbersTouchNothing) {
     board_uart_enable(2);
     board_uart_write(-1, 'x');
     board_uart_set_ratio(5, 1, 1);
