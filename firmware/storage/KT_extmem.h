@@ -77,6 +77,8 @@ void KT_Fixup_ExtMem(void);
 int Flash1LoadFile(u8 *buffer, u32 flashSize);
 int KT_Load_VmodBin_To_ExtMem(void);
 int CopyMemToFlash1(u32 size, u8 *buffer);
+// 0 when done; 3 a sector number out of range, 1 past the end of the part, 2 no source,
+// 4 the reset form; 5 when the part never finished a program or erase.
 int KT_ExtMem_Erase_Sector(int n);
 int KT_ExtMem_Erase_Chip(void);
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset);

@@ -81,6 +81,15 @@ TEST_F(SerialFlashTest, APartThatStaysBusyEndsTheWaitWithAFailure) {
     EXPECT_LT(polls, 100000u);
 }
 
+TEST_F(SerialFlashTest, ProgrammingReportsAPartThatStaysBusy) {
+    const uint8_t b[4] = {1, 2, 3, 4};
+    EXPECT_EQ(KT_ExtMem_ProgramArea(0x100, b, 4, 0), 0);
+    EXPECT_EQ(KT_ExtMem_Erase_Sector(1), 0);
+    soc().flash.stuckBusy = true;
+    soc().logging = false;
+    EXPECT_NE(KT_ExtMem_ProgramArea(0x100, b, 4, 0), 0);
+}
+
 TEST_F(SerialFlashTest, GeometryFollowsTheCapacityByte) {
     struct Case {
         uint32_t id, size, sector;
