@@ -28,10 +28,7 @@ void imx1_gpio_input_path(int port, int pin, uint32_t iconfA) {
 extern "C" void board_gpio_output(int port, int pin, int level) {
     if (!validPin(port, pin)) return;
     uint32_t bit = 1u << pin;
-    if (level)
-        imx1_set_bits(reg(port, GPIO_DR), bit);
-    else
-        imx1_clear_bits(reg(port, GPIO_DR), bit);
+    imx1_put_bits(reg(port, GPIO_DR), bit, level);
     setPairField(port, pin, GPIO_OCR1, GPIO_OCR_DATA);
     imx1_set_bits(reg(port, GPIO_DDIR), bit);
     imx1_set_bits(reg(port, GPIO_GIUS), bit);
@@ -50,19 +47,11 @@ extern "C" void board_gpio_peripheral(int port, int pin) {
 }
 
 extern "C" void board_gpio_pullup(int port, int pin, int on) {
-    if (!validPin(port, pin)) return;
-    if (on)
-        imx1_set_bits(reg(port, GPIO_PUEN), 1u << pin);
-    else
-        imx1_clear_bits(reg(port, GPIO_PUEN), 1u << pin);
+    if (validPin(port, pin)) imx1_put_bits(reg(port, GPIO_PUEN), 1u << pin, on);
 }
 
 extern "C" void board_gpio_write(int port, int pin, int level) {
-    if (!validPin(port, pin)) return;
-    if (level)
-        imx1_set_bits(reg(port, GPIO_DR), 1u << pin);
-    else
-        imx1_clear_bits(reg(port, GPIO_DR), 1u << pin);
+    if (validPin(port, pin)) imx1_put_bits(reg(port, GPIO_DR), 1u << pin, level);
 }
 
 // An output reads back its data register; anything else the level on the pin.

@@ -71,10 +71,7 @@ extern "C" int board_i2c_write(uint8_t byte) {
 // read back in transmit mode, which starts nothing.
 extern "C" uint8_t board_i2c_read(int ack) {
     if (!holding) return 0xFF;
-    if (ack)
-        imx1_clear_bits(I2C_I2CR, I2CR_TXAK);
-    else
-        imx1_set_bits(I2C_I2CR, I2CR_TXAK);
+    imx1_put_bits(I2C_I2CR, I2CR_TXAK, !ack);
     if (!receiving) {
         imx1_clear_bits(I2C_I2CR, I2CR_MTX);
         imx1_write32(I2C_I2SR, 0);

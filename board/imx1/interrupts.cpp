@@ -23,10 +23,7 @@ extern "C" void board_irq_enable_source(int source, int fast) {
     if (!validSource(source)) return;
     uint32_t typeReg = source >= 32 ? AITC_INTTYPEH : AITC_INTTYPEL;
     uint32_t bit = 1u << (source & 31);
-    if (fast)
-        imx1_set_bits(typeReg, bit);
-    else
-        imx1_clear_bits(typeReg, bit);
+    imx1_put_bits(typeReg, bit, fast);
     imx1_write32(AITC_INTENNUM, (uint32_t)source);
 }
 

@@ -31,6 +31,12 @@ void imx1_cpu_halt(void);  // IRQs masked, stopped for good
 
 static inline void imx1_set_bits(uint32_t addr, uint32_t bits) { imx1_write32(addr, imx1_read32(addr) | bits); }
 static inline void imx1_clear_bits(uint32_t addr, uint32_t bits) { imx1_write32(addr, imx1_read32(addr) & ~bits); }
+static inline void imx1_put_bits(uint32_t addr, uint32_t bits, int on) {
+    if (on)
+        imx1_set_bits(addr, bits);
+    else
+        imx1_clear_bits(addr, bits);
+}
 
 // Polls addr until (value & mask) == want. Returns 1 when it got there, 0 after `polls` reads.
 // Every register read crosses the peripheral bus (at least 50 ns), so a poll count is a

@@ -41,11 +41,13 @@ extern "C" void board_uart_set_ratio(int port, uint32_t num, uint32_t den) {
     imx1_write32(b + UART_UBMR, den & 0xFFFF);
 }
 
-extern "C" int board_uart_rx_ready(int port) {
+static int statusBit(int port, uint32_t reg, uint32_t bit) {
     uint32_t b;
     if (!base(port, &b)) return 0;
-    return (imx1_read32(b + UART_USR2) & USR2_RDR) ? 1 : 0;
+    return (imx1_read32(b + reg) & bit) ? 1 : 0;
 }
+
+extern "C" int board_uart_rx_ready(int port) { return statusBit(port, UART_USR2, USR2_RDR); }
 
 // The received-data register holds the character with its status flags in the very layout
 // of the board seam's UART_RX_* flags.
@@ -72,24 +74,12 @@ extern "C" void board_uart_write(int port, uint8_t c) {
     imx1_write32(b + UART_UTXD, c);
 }
 
-extern "C" int board_uart_tx_ready(int port) {
-    uint32_t b;
-    if (!base(port, &b)) return 0;
-    return (imx1_read32(b + UART_USR1) & USR1_TRDY) ? 1 : 0;
-}
-
-extern "C" int board_uart_tx_complete(int port) {
-    uint32_t b;
-    if (!base(port, &b)) return 0;
-    return (imx1_read32(b + UART_USR2) & USR2_TXDC) ? 1 : 0;
-}
+extern "C" int board_uart_tx_ready(int port) { return statusBit(port, UART_USR1, USR1_TRDY); }
+extern "C" int board_uart_tx_complete(int port) { return statusBit(port, UART_USR2, USR2_TXDC); }
 
 static void enableBit(int port, uint32_t reg, uint32_t bit, int on) {
     UART(port, b);
-    if (on)
-        imx1_set_bits(b + reg, bit);
-    else
-        imx1_clear_bits(b + reg, bit);
+    imx1_put_bits(b + reg, bit, on);
 }
 
 extern "C" void board_uart_tx_ready_irq(int port, int on) { enableBit(port, UART_UCR1, UCR1_TRDYEN, on); }
