@@ -1,4 +1,6 @@
 // The board as the firmware's start-up leaves it: the pin table, the buses' pins, the SD slot.
+#include <csetjmp>
+
 #include "app/Main.h"
 #include "board.h"
 #include "fs/sdcard.h"
@@ -96,4 +98,20 @@ TEST_F(BoardStartTest, ACardThatNeverAnswersFailsInBoundedTime) {
     uint8_t block[512];
     uint16_t crc;
     EXPECT_EQ(board_sd_read_data(block, &crc), -1);  // no read command went out
+}
+
+TEST_F(BoardStartTest, ResetWritesTheWatchdogAndWaitsForIt) {
+    std::jmp_buf halt;
+    soc().haltJump = &halt;
+    if (!setjmp(halt)) board_reset_control(0x109);
+    soc().haltJump = nullptr;
+    EXPECT_EQ(soc().writesTo(RESET_CONTROL), (std::vector<uint32_t>{0x109}));
+    EXPECT_TRUE(soc().halted);
+}
+
+TEST_F(BoardStartTest, ProgramFlashReadsStopAtTheEndOfTheFlash) {
+    uint8_t buf[16];
+    soc().logging = false;
+    EXPECT_EQ(board_progflash_read(BOARD_PROGFLASH_SIZE - 4, buf, 16), 4u);
+    EXPECT_EQ(board_progflash_read(BOARD_PROGFLASH_SIZE, buf, 16), 0u);
 }

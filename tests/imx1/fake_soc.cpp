@@ -16,6 +16,8 @@ std::deque<uint8_t> cspi1Tx, cspi1Rx;
 uint32_t cspi2Rx = 0;
 bool cspi2Ready = false;
 std::deque<uint32_t> sdFifo;
+size_t sdDataAt = 0;     // bytes of the current block moved through the buffer
+bool sdReading = false, sdWriting = false;
 
 uint32_t addressOf(const std::vector<uint8_t> &f) { return uint32_t(f[1]) << 16 | uint32_t(f[2]) << 8 | f[3]; }
 
@@ -34,6 +36,8 @@ void reset() {
     cspi2Rx = 0;
     cspi2Ready = false;
     sdFifo.clear();
+    sdDataAt = 0;
+    sdReading = sdWriting = false;
 }
 
 void mapSdram() {
@@ -164,6 +168,14 @@ uint32_t Soc::read(uint32_t addr) {
     } else if (addr == LCDC_LCDISR) {
         v = lcdFrameBegun ? LCDISR_BOF : 0;
         lcdFrameBegun = false;
+    } else if (addr == SDHC_BUFFER_ACCESS && sdReading) {
+        v = uint32_t(sdBlock[sdDataAt]) | uint32_t(sdBlock[sdDataAt + 1]) << 8;
+        sdDataAt += 2;
+        if (sdDataAt >= sdBlock.size()) {
+            sdReading = false;
+            uint32_t &status = regs[SDHC_STATUS];
+            status = (status & ~SDHC_ST_BUFF_FF) | SDHC_ST_DATA_DONE | (sdBlockCrcBad ? SDHC_ST_CRC_READ_ERR : 0);
+        }
     } else if (addr == SDHC_RES_FIFO) {
         v = 0;
         if (!sdFifo.empty()) {
@@ -263,6 +275,15 @@ void Soc::write(uint32_t addr, uint32_t value) {
             regs[I2C_I2SR] = ack ? (s & ~I2SR_RXAK) : (s | I2SR_RXAK);
         }
         return;
+    } else if (addr == SDHC_BUFFER_ACCESS && sdWriting) {
+        sdWritten.push_back(uint8_t(value));
+        sdWritten.push_back(uint8_t(value >> 8));
+        if (sdWritten.size() >= 512) {
+            sdWriting = false;
+            uint32_t &status = regs[SDHC_STATUS];
+            status = (status & ~SDHC_ST_BUFF_FE) | SDHC_ST_DATA_DONE;
+            if (sdWriteStatus >= 0) status |= SDHC_ST_CRC_WRITE_ERR | (uint32_t(sdWriteStatus) << 9);
+        }
     } else if (addr == SDHC_STR_STP_CLK) {
         uint32_t &status = regs[SDHC_STATUS];
         if (value & SDHC_CLK_STOP) status &= ~(SDHC_ST_CLK_RUN | SDHC_ST_END_CMD_RESP | SDHC_ST_TIME_OUT_RESP);
@@ -272,6 +293,13 @@ void Soc::write(uint32_t addr, uint32_t value) {
                 status |= SDHC_ST_END_CMD_RESP;
                 if (!sdAnswers) status |= SDHC_ST_TIME_OUT_RESP;
                 sdFifo.assign(sdResponse.begin(), sdResponse.end());
+                uint32_t control = peek(SDHC_CMD_DAT_CONT);
+                status &= ~(SDHC_ST_DATA_DONE | SDHC_ST_CRC_READ_ERR | SDHC_ST_CRC_WRITE_ERR | (3u << 9));
+                sdDataAt = 0;
+                sdReading = sdAnswers && (control & SDHC_CDC_DATA_ENABLE) && !(control & SDHC_CDC_WRITE);
+                sdWriting = sdAnswers && (control & SDHC_CDC_DATA_ENABLE) && (control & SDHC_CDC_WRITE);
+                if (sdReading) status |= SDHC_ST_BUFF_FF;
+                if (sdWriting) status |= SDHC_ST_BUFF_FE;
             }
         }
     }

@@ -63,6 +63,10 @@ struct Soc {
     bool sdAnswers = true;   // the SD card answers commands
     bool sdControllerHangs = false;  // the controller never reports the end of a command
     std::vector<uint32_t> sdResponse;  // the response FIFO's words for the next command
+    std::vector<uint8_t> sdBlock = std::vector<uint8_t>(512, 0);  // what a read brings
+    bool sdBlockCrcBad = false;        // the controller found the block's CRC16 wrong
+    std::vector<uint8_t> sdWritten;    // what a write sent, in bus order
+    int sdWriteStatus = -1;            // -1 accepted, else the controller's CRC status code
     bool irqMasked = true;
     bool halted = false;
     std::jmp_buf *haltJump = nullptr;
