@@ -1,6 +1,8 @@
 /* Start-up of the firmware image: the exception vectors at the image's first byte, the
  * reset handler and the IRQ entry. The boot block in the flash's first 64 KiB has brought up
- * the clocks and the SDRAM and jumps here; from then on this image owns the processor. */
+ * the clocks (PERCLK1 16.384 MHz for the timers and UARTs, PERCLK2 32.768 MHz for the LCD, SPI
+ * and SD host) and the SDRAM, and jumps here in supervisor mode with the MMU off; from then on
+ * this image owns the processor. */
 
     .syntax unified
     .arm
