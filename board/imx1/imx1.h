@@ -150,8 +150,8 @@
 #define DMA_DCR_DEN (1u << 0)
 #define DMA_CCR_CEN (1u << 0)
 #define DMA_CCR_RPT (1u << 2)     // repeat the transfer when the count is done
-#define DMA_CCR_SSIZ32 (0u << 6)  // 32-bit source port
-#define DMA_CCR_DSIZ32 (0u << 8)  // 32-bit destination port
+#define DMA_CCR_SSIZ32 (0u << 4)  // 32-bit source port
+#define DMA_CCR_DSIZ32 (0u << 6)  // 32-bit destination port
 
 // ---- SD host (MMC/SDHC) ----------------------------------------------------------------
 #define SDHC_BASE (IMX_IO_BASE + 0x14000u)
