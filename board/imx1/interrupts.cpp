@@ -45,8 +45,12 @@ extern "C" void board_irq_unmask(void) { imx1_cpu_irq_unmask(); }
 // sleep until the next interrupt: on the board it returns at once.
 extern "C" void boardIdle(void) {}
 
+// No console on the board: the module stops with its screen as it was, and the reason waits
+// here for a debugger.
+const char *volatile imx1HaltReason = nullptr;
+
 extern "C" void board_halt(const char *why) {
-    (void)why;  // no console on the board: the module stops with its screen as it was
+    imx1HaltReason = why;
     imx1_cpu_halt();
     for (;;) {
     }

@@ -25,6 +25,7 @@ static inline void imx1_write32(uint32_t addr, uint32_t value) { *(volatile uint
 void imx1_cpu_irq_mask(void);
 void imx1_cpu_irq_unmask(void);
 void imx1_cpu_halt(void);  // IRQs masked, stopped for good
+extern const char *volatile imx1HaltReason;  // why board_halt stopped the module
 
 #ifdef __cplusplus
 }

@@ -5,6 +5,7 @@
 #include "imx1.h"
 #include "imx1_test.h"
 #include "memmap.h"
+#include "regs.h"
 
 namespace {
 int calls[64];
@@ -64,6 +65,8 @@ TEST_F(InterruptTest, ASourceWithoutAHandlerHaltsInDefaultIsr) {
     soc().pendingVector = 12;
     EXPECT_FALSE(dispatch());
     EXPECT_TRUE(soc().halted);
+    ASSERT_NE(imx1HaltReason, nullptr);
+    EXPECT_NE(std::string(imx1HaltReason).find("default_isr"), std::string::npos);
 }
 
 TEST_F(InterruptTest, EnableRoutesToIrqOrFiqAndIgnoresBadNumbers) {
