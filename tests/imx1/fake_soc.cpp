@@ -165,6 +165,15 @@ uint32_t Soc::read(uint32_t addr) {
     } else if (addr == I2C_I2DR) {
         v = i2c.dataOut;
         if (!(peek(I2C_I2CR) & I2CR_MTX)) i2c.reception = true;  // receive mode: the next byte starts
+    } else if (addr == UART1_BASE + UART_USR2 || addr == UART2_BASE + UART_USR2) {
+        int port = addr == UART1_BASE + UART_USR2 ? 0 : 1;
+        v = (v & ~USR2_RDR) | (uartRx[port].empty() ? 0 : USR2_RDR);
+    } else if (addr == UART1_BASE + UART_URXD || addr == UART2_BASE + UART_URXD) {
+        int port = addr == UART1_BASE + UART_URXD ? 0 : 1;
+        if (!uartRx[port].empty()) {
+            v = uartRx[port].front() | URXD_CHARRDY;
+            uartRx[port].pop_front();
+        }
     } else if (addr == LCDC_LCDISR) {
         v = lcdFrameBegun ? LCDISR_BOF : 0;
         lcdFrameBegun = false;
@@ -209,6 +218,8 @@ void Soc::write(uint32_t addr, uint32_t value) {
         bool wasLow = !(old & (1u << 15)), isLow = !(value & (1u << 15));
         if (!wasLow && isLow) flash.selected = true;
         if (wasLow && !isLow) flash.deselect();
+    } else if (addr == UART1_BASE + UART_UTXD || addr == UART2_BASE + UART_UTXD) {
+        uartTx[addr == UART1_BASE + UART_UTXD ? 0 : 1].push_back(uint8_t(value));
     } else if (addr == CSPI1_BASE + CSPI_TXD) {
         if (cspi1Tx.size() < 8) cspi1Tx.push_back(uint8_t(value));
     } else if (addr == CSPI1_BASE + CSPI_CTRL) {

@@ -67,6 +67,8 @@ struct Soc {
     bool sdBlockCrcBad = false;        // the controller found the block's CRC16 wrong
     std::vector<uint8_t> sdWritten;    // what a write sent, in bus order
     int sdWriteStatus = -1;            // -1 accepted, else the controller's CRC status code
+    std::deque<uint32_t> uartRx[2];   // received words (data and flags) waiting in each port
+    std::vector<uint8_t> uartTx[2];   // what each port transmitted
     bool irqMasked = true;
     bool halted = false;
     std::jmp_buf *haltJump = nullptr;
