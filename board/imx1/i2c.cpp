@@ -22,7 +22,7 @@ static const uint16_t kDividers[][2] = {
     {3840, 0x1F}};
 
 // The smallest divider at least as large as the one asked for: the bus never runs faster.
-uint32_t imx1_i2c_divider_code(uint32_t divider) {
+static uint32_t dividerCode(uint32_t divider) {
     const unsigned n = sizeof kDividers / sizeof kDividers[0];
     for (unsigned i = 0; i < n; ++i)
         if (kDividers[i][0] >= divider) return kDividers[i][1];
@@ -34,7 +34,7 @@ static int receiving;  // a byte reception was started by the last data-register
 
 extern "C" void board_i2c_init(uint32_t divider) {
     imx1_write32(I2C_I2CR, 0);
-    imx1_write32(I2C_IFDR, imx1_i2c_divider_code(divider));
+    imx1_write32(I2C_IFDR, dividerCode(divider));
     imx1_write32(I2C_I2SR, 0);
     imx1_write32(I2C_I2CR, I2CR_IEN);
     holding = receiving = 0;

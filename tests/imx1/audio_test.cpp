@@ -1,4 +1,5 @@
 // The beeper's tone on timer 2 and pin D 31, its volume on the PWM at A 2.
+#include "board.h"
 #include "devices/miscdrivers.h"
 #include "imx1.h"
 #include "imx1_test.h"
@@ -52,4 +53,18 @@ TEST_F(AudioTest, VolumeIsTheDutyOutOf255AndCutAt255) {
     }
     SetAudioVolume(300);
     EXPECT_EQ(soc().peek(PWM_PWMS), 102u);
+}
+
+using TimerTest = Imx1Test;
+
+// The tick counts 0x4000 clocks of PERCLK1 from 0 up to the compare value and starts again.
+TEST_F(TimerTest, TheTickIsAPeriodicCompareInterrupt) {
+    board_timer1_start(0x4000);
+    EXPECT_EQ(soc().peek(TIMER1_BASE + TIMER_TCMP), 0x3FFFu);
+    EXPECT_EQ(soc().peek(TIMER1_BASE + TIMER_TPRER), 0u);
+    uint32_t ctl = soc().peek(TIMER1_BASE + TIMER_TCTL);
+    EXPECT_EQ(ctl & (TCTL_TEN | TCTL_IRQEN | TCTL_CLK_PERCLK1 | TCTL_FRR), TCTL_TEN | TCTL_IRQEN | TCTL_CLK_PERCLK1);
+    soc().regs[TIMER1_BASE + TIMER_TSTAT] = TSTAT_COMP;
+    board_timer1_ack();
+    EXPECT_EQ(soc().peek(TIMER1_BASE + TIMER_TSTAT), 0u);
 }
