@@ -98,7 +98,7 @@
 #define CSPI_CTRL_SPIEN (1u << 9)
 #define CSPI_CTRL_MASTER (1u << 10)
 #define CSPI_CTRL_DIV4 (0u << 13)
-#define CSPI_CTRL_DIV16 (2u << 13)
+#define CSPI_CTRL_DIV32 (3u << 13)
 #define CSPI_INTCS_TE (1u << 0)       // transmit FIFO empty
 #define CSPI_INTCS_TF (1u << 2)       // transmit FIFO full
 #define CSPI_INTCS_RR (1u << 3)       // receive FIFO holds a word

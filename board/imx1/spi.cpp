@@ -8,8 +8,9 @@
 #include "wiring.h"
 
 #define CSPI_RESET_POLLS 1000u
-// One word at the touch controller's clock (PERCLK2 / 16, 2 MHz) is 4 us: far below this.
-#define CSPI_WORD_POLLS 100000u
+// One word at the touch controller's clock (PERCLK2 / 32, 1 MHz, inside the controller's
+// 2 MHz) takes 8 us, far below this bound; the tick that samples the panel must never stall.
+#define CSPI_WORD_POLLS 2000u
 
 static void cspiInit(uint32_t base, uint32_t divider) {
     imx1_write32(base + CSPI_RESET, CSPI_RESET_START);
@@ -72,7 +73,7 @@ extern "C" void board_touch_init(void) {
     imx1_set_bits(SC_FMCR, FMCR_SPI2_RXD_SEL);
     board_gpio_input(TOUCH_PEN_PORT, TOUCH_PEN_PIN);
     board_gpio_pullup(TOUCH_PEN_PORT, TOUCH_PEN_PIN, 1);
-    cspiInit(CSPI2_BASE, CSPI_CTRL_DIV16);
+    cspiInit(CSPI2_BASE, CSPI_CTRL_DIV32);
 }
 
 extern "C" void board_touch_select(int on) { board_gpio_write(PORT_D, TOUCH_CS_PIN, on ? 0 : 1); }
