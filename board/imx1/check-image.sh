@@ -5,6 +5,7 @@
 set -euo pipefail
 nm=$1
 elf=$2
+csum=${3:-}
 
 forbidden='^(malloc|free|calloc|realloc|_malloc_r|_free_r|_calloc_r|_realloc_r|sbrk|_sbrk|_sbrk_r|open|_open|_open_r|close|_close|_close_r|read|_read|_read_r|write|_write|_write_r|lseek|_lseek|_lseek_r|fstat|_fstat|_fstat_r|fopen|fclose|_fopen_r|unlink|_unlink)$'
 bad=$("$nm" --defined-only "$elf" | awk '{print $3}' | grep -E "$forbidden" || true)
@@ -50,6 +51,9 @@ printf '  program RAM    %8d of %8d bytes (%s), translation table included\n' \
 printf '  SDRAM map      0x08000000 program RAM, 0x%08X frame buffer (0x%X bytes) and saved screen areas,\n' "$vram" "$frame"
 printf '                 0x%08X staging buffer (0x%X bytes) to 0x%08X, 0x%08X marker word\n' \
   "$extmem" "$extsize" $((extmem + extsize - 1)) "$last"
+if [ -n "$csum" ] && [ -f "$csum" ]; then
+  printf '  *CSUM          %s once vmod-imx1.bin is flashed at 0x10010000\n' "$(cat "$csum")"
+fi
 
 if [ "$flash_used" -gt "$program_area" ] || [ "$ram_end" -gt "$vram" ]; then
   echo "vmod-imx1: the image outgrows its areas" >&2
