@@ -10,6 +10,9 @@
 #include "wiring.h"
 
 #define SDHC_ENABLE (1u << 2)          // the controller's own enable in the clock register
+#define SDHC_ST_DONE_AND_ERRORS                                                                   \
+    (SDHC_ST_END_CMD_RESP | SDHC_ST_WRITE_DONE | SDHC_ST_DATA_DONE | SDHC_ST_RESP_CRC_ERR |         \
+     SDHC_ST_CRC_READ_ERR | SDHC_ST_CRC_WRITE_ERR | SDHC_ST_TIME_OUT_RESP | SDHC_ST_TIME_OUT_READ)
 #define SD_CMD_GO_IDLE 0
 #define SD_CMD_SELECT 7
 #define SD_CMD_READ_BLOCK 17
@@ -93,6 +96,7 @@ extern "C" int board_sd_command(uint8_t index, uint32_t arg, uint8_t crc7, int k
     if (index == SD_CMD_GO_IDLE) control |= SDHC_CDC_INIT;
     imx1_write32(SDHC_BLK_LEN, SD_BLOCK);
     imx1_write32(SDHC_NOB, 1);
+    imx1_write32(SDHC_STATUS, SDHC_ST_DONE_AND_ERRORS);  // write one to clear: no stale flags
     imx1_write32(SDHC_CMD, index & 0x3Fu);
     imx1_write32(SDHC_ARGH, arg >> 16);
     imx1_write32(SDHC_ARGL, arg & 0xFFFFu);

@@ -295,6 +295,8 @@ void Soc::write(uint32_t addr, uint32_t value) {
             status = (status & ~SDHC_ST_BUFF_FE) | SDHC_ST_DATA_DONE;
             if (sdWriteStatus >= 0) status |= SDHC_ST_CRC_WRITE_ERR | (uint32_t(sdWriteStatus) << 9);
         }
+    } else if (addr == SDHC_STATUS) {
+        stored = old & ~value;  // flags clear where a one is written
     } else if (addr == SDHC_STR_STP_CLK) {
         uint32_t &status = regs[SDHC_STATUS];
         if (value & SDHC_CLK_STOP) status &= ~(SDHC_ST_CLK_RUN | SDHC_ST_END_CMD_RESP | SDHC_ST_TIME_OUT_RESP);
