@@ -65,9 +65,9 @@ static uint32_t responseFormat(int kind) {
     return SDHC_CDC_RESP_NONE;
 }
 
-// The response FIFO gives the bits after the start bit's byte as 16-bit words, first word
-// first: three for a 48-bit response (index, argument, CRC7 and end bit), eight for a
-// 136-bit one (the register with its CRC7), whose header byte 0x3F the controller drops.
+// The response FIFO holds the response as 16-bit words, first word first: three for a 48-bit
+// response (its six bytes, index to CRC7 and end bit), eight for a 136-bit one (the 16 bytes
+// of the register with its CRC7; the controller drops the 0x3F header byte).
 static void readResponse(int kind, uint8_t *resp) {
     size_t at = 0;
     int words = 3;

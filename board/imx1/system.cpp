@@ -5,7 +5,7 @@
 #include "imx1.h"
 #include "regs.h"
 
-// The reset-control register is the watchdog's control register: 0x109 enables it with the
+// The reset-control register is the watchdog's control register: 0x109 enables it with
 // a time-out of about a second and no service, so the processor resets soon after.
 #define WCR_ENABLE 1u
 
