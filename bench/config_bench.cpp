@@ -1,4 +1,4 @@
-// The configuration key lookup: the whole key table (about forty lookups, each scanning the
+// The configuration key lookup: every key of the settings table (about forty lookups, each scanning the
 // text from its start) on a typical small config.ini and on large files up to what the
 // staging buffer would hold. The lookups run at start-up, before the first prompt.
 #include <benchmark/benchmark.h>
@@ -6,15 +6,9 @@
 #include <string>
 
 #include "storage/KT_eeprom.h"
+#include "storage/settings.h"
 
 namespace {
-
-const char *const keys[] = {"verbose", "autoCal", "macdebug", "orient", "invEnaHiTrue", "touchSwap",
-                            "tplo", "tphi", "tpDeltaLim", "tsamp", "tspan", "touchMode", "tcTimeout",
-                            "auxEsc", "beepFreq", "beepVol", "typematicDelay", "typematicRepeat",
-                            "debounce", "PONMAC", "SPL", "hfp", "hpw", "hbp", "vfp", "vpw", "vbp",
-                            "maxBrite", "minBrite", "brite", "pwmIsEnable", "mainPort",
-                            "LCDshiftclock", "baud0", "baud1"};
 
 // A plausible file: a dozen settings and comments, padded with comment lines to `bytes`.
 std::string configText(size_t bytes) {
@@ -27,11 +21,16 @@ std::string configText(size_t bytes) {
 void BM_KeyTable(benchmark::State &state) {
     std::string text = configText(size_t(state.range(0)));
     for (auto _ : state) {
-        s32 v;
         int found = 0;
-        for (const char *k : keys) found += lookfor(text.c_str(), k, k[0] == 'a' && k[1] == 'u' ? 'x' : 'd', &v, 0);
-        char name[32];
-        found += lookforQuotedString(text.c_str(), "config", name, sizeof name, 0);
+        for (int i = 0; i < settingsCount; ++i) {
+            const Setting &row = settingsTable[i];
+            s32 v;
+            char name[sizeof eepromData.config];
+            if (row.kind == KIND_QUOTED)
+                found += lookforQuotedString(text.c_str(), row.key, name, sizeof name, 0);
+            else
+                found += lookfor(text.c_str(), row.key, char(row.kind), &v, 0);
+        }
         benchmark::DoNotOptimize(found);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));

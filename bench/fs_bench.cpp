@@ -1,63 +1,36 @@
 // The file system over the simulated card: host time to write and read a screen-capture
 // sized file, and the card transfers each takes (what decides the time on a real card).
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <functional>
 #include <cstring>
 #include <string>
 
-#include "board.h"
-#include "comm/Rtosinit.h"
-#include "devices/KT_timer.h"
-#include "devices/interrupt.h"
 #include "fatimage.h"
 #include "fs/file_sys.h"
 #include "fs/sdcard.h"
+#include "onboard.h"
 #include "sdcard.h"
 #include "sim.h"
-#include "storage/KT_eeprom.h"
 
 namespace {
 
 constexpr u32 kCaptureBytes = 640 * 480 * 2 + 66;  // a 16-bit screen as a BMP file
 
-std::function<void()> job;
-volatile bool pending, done;
-
-int firmwareMain() {
-    std::memset(&eepromData, 0, sizeof eepromData);
-    interrupt_init();
-    KT_TimerInit();
-    KT_COM_Init0();
-    SDCardSlotInit(0);
-    for (;;) {
-        while (!pending) boardIdle();
-        pending = false;
-        job();
-        done = true;
-    }
-}
-
-void runOnBoard(std::function<void()> fn) {
+// Runs fn as firmware code on a board that stays up across calls, with a 32 MiB card.
+void runOnBoard(const std::function<void()> &fn) {
     static bool started = false;
     if (!started) {
         started = true;
-        char tmpl[] = "/tmp/vmod-fsbench-XXXXXX";
-        std::string dir = mkdtemp(tmpl) ? tmpl : "/tmp";
+        std::string dir = onboard::freshStateDir();
         std::string err;
         sim::fatimage::format(dir + "/sdcard.img", 32u << 20, err);
-        sim::setStateDir(dir);
         sim::sdcard::useImage("");
-        sim::setFirmwareLoader([] { return sim::FirmwareEntry{firmwareMain, irq_handler}; }, [] {});
-        sim::powerOn();
-        sim::runFor(10 * sim::kMs);
+        onboard::Bringup steps;
+        steps.port0 = steps.sdSlot = true;
+        onboard::configure(dir, steps);
     }
-    job = std::move(fn);
-    done = false;
-    pending = true;
-    sim::runFor(3600 * sim::kSec, [] { return done; });
+    onboard::run(fn);
 }
 
 void BM_WriteCapture(benchmark::State &state) {

@@ -71,6 +71,7 @@ void stageMacro(const std::vector<std::string> &lines) {
     uint32_t size = uint32_t(img.size());
     memcpy(&img[4], &size, 4);
     memcpy(ExtMemBuffer, img.data(), img.size());
+    KT_ExtMem_SetStaged(size);
 }
 
 void setUp() {

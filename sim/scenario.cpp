@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include "media_lines.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -211,6 +213,17 @@ class Runner {
             sim::uart::setHostBaud(port_, uint32_t(n));
             return ok();
         }
+        if (word == "host-xonxoff") {
+            if (arg != "on" && arg != "off") return bad("host-xonxoff takes on or off");
+            sim::uart::setHostFlow(port_, arg == "on");
+            return ok();
+        }
+        if (word == "sendbreak") {
+            if (!arg.empty()) return bad("sendbreak takes no argument");
+            ensurePowered();
+            sim::uart::hostSendBreak(port_);
+            return ok();
+        }
         if (word == "timeout") {
             if (!parseNumber(arg, n, 0)) return bad("bad number");
             timeout_ = sim::Time(n) * sim::kMs;
@@ -297,11 +310,11 @@ class Runner {
             if (got != value) return failed("  " + name + " is " + got);
             return ok();
         }
-        if (const sim::LineHandler *h = sim::findLine(word)) {
+        if (const DeviceLine *h = findDeviceLine(word)) {
             if (h->poweredOffOnly && sim::powered())
                 return bad("\"" + word + "\" acts on the media only while the module is off (power-off first)");
             if (!h->poweredOffOnly) ensurePowered();
-            sim::LineResult r = h->fn(arg, dir_);
+            LineResult r = h->run(arg, dir_);
             return {r.code, r.message};
         }
         return bad("unknown word \"" + word + "\" (or a line this build does not support yet)");

@@ -26,7 +26,7 @@ def png(path, w, h, rgb):
 
 
 # The scenario images are exactly what their manifests build.
-for name in ("demo", "other"):
+for name in ("demo", "other", "many"):
     out = os.path.join(tmp, name + ".bin")
     r = run("build", os.path.join(IMAGES, name + ".manifest"), "-o", out)
     assert r.returncode == 0, r.stderr

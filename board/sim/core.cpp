@@ -227,10 +227,6 @@ std::map<std::string, CheckFn> &checks() {
     static std::map<std::string, CheckFn> m;
     return m;
 }
-std::map<std::string, LineHandler> &lines() {
-    static std::map<std::string, LineHandler> m;
-    return m;
-}
 }  // namespace
 
 void registerCheck(const std::string &name, CheckFn fn) { checks()[name] = std::move(fn); }
@@ -238,19 +234,11 @@ const CheckFn *findCheck(const std::string &name) {
     auto it = checks().find(name);
     return it == checks().end() ? nullptr : &it->second;
 }
-void registerLine(const std::string &word, LineFn fn, bool poweredOffOnly) {
-    lines()[word] = LineHandler{std::move(fn), poweredOffOnly};
-}
 namespace {
 bool goldensUpdated = false;
 }
 void setUpdateGoldens(bool on) { goldensUpdated = on; }
 bool updateGoldens() { return goldensUpdated; }
-
-const LineHandler *findLine(const std::string &word) {
-    auto it = lines().find(word);
-    return it == lines().end() ? nullptr : &it->second;
-}
 
 void setStateDir(const std::string &dir) { stateFolder = dir; }
 const std::string &stateDir() { return stateFolder; }

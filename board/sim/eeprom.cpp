@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 #include "i2c.h"
 #include "sim.h"
@@ -34,8 +33,6 @@ struct Eeprom : Device, i2c::Slave {
         std::memset(cells, 0xFF, sizeof cells);
         registerDevice(this);
         i2c::attach(this);
-        registerLine("eeprom-fill", [this](const std::string &a, const std::string &) { return fillLine(a); }, true);
-        registerLine("eeprom", [this](const std::string &a, const std::string &) { return bytesLine(a); }, true);
     }
 
     // --- media ---
@@ -118,52 +115,6 @@ struct Eeprom : Device, i2c::Slave {
         cycleEvent = 0;
         saveFile(cells);
     }
-
-    // --- script lines (module off) ---
-    static bool hexByte(const std::string &t, uint8_t &out) {
-        if (t.empty() || t.size() > 2) return false;
-        unsigned v = 0;
-        for (char c : t) {
-            int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
-            if (d < 0) return false;
-            v = v * 16 + unsigned(d);
-        }
-        out = uint8_t(v);
-        return true;
-    }
-    LineResult fillLine(const std::string &arg) {
-        uint8_t v;
-        std::istringstream in(arg);
-        std::string t, extra;
-        if (!(in >> t) || !hexByte(t, v) || (in >> extra)) return {2, "eeprom-fill needs one hex byte"};
-        uint8_t img[kSize];
-        std::memset(img, v, kSize);
-        if (!saveFile(img)) return {2, "cannot write " + fileIn(stateDir())};
-        return {};
-    }
-    LineResult bytesLine(const std::string &arg) {
-        std::istringstream in(arg);
-        std::string t;
-        unsigned long addr;
-        if (!(in >> t)) return {2, "eeprom needs an address and bytes"};
-        char *end = nullptr;
-        addr = std::strtoul(t.c_str(), &end, 16);
-        if (*end || addr >= kSize) return {2, "bad EEPROM address " + t};
-        uint8_t img[kSize];
-        loadFile(img);
-        int n = 0;
-        while (in >> t) {
-            uint8_t v;
-            if (!hexByte(t, v)) return {2, "bad hex byte " + t};
-            if (addr >= kSize) return {2, "bytes run past the end of the EEPROM"};
-            img[addr++] = v;
-            ++n;
-        }
-        if (n == 0) return {2, "eeprom needs at least one byte"};
-        if (!saveFile(img)) return {2, "cannot write " + fileIn(stateDir())};
-        return {};
-    }
 } part;
 
 }  // namespace
@@ -172,5 +123,19 @@ uint8_t peek(unsigned addr) { return part.cells[addr % kSize]; }
 const std::vector<uint16_t> &writeLog() { return part.log; }
 bool busy() { return part.cycleRunning; }
 std::string fileIn(const std::string &dir) { return dir + "/eeprom.bin"; }
+
+bool fillMedia(uint8_t value) {
+    uint8_t img[kSize];
+    std::memset(img, value, kSize);
+    return Eeprom::saveFile(img);
+}
+
+bool writeMedia(unsigned addr, const std::vector<uint8_t> &bytes) {
+    if (addr > kSize || bytes.size() > kSize - addr) return false;
+    uint8_t img[kSize];
+    Eeprom::loadFile(img);
+    std::memcpy(img + addr, bytes.data(), bytes.size());
+    return Eeprom::saveFile(img);
+}
 
 }  // namespace sim::eeprom

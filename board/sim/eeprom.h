@@ -23,6 +23,11 @@ bool busy();
 
 // The media file of a state folder, for use while the module is off.
 std::string fileIn(const std::string &stateDir);
+// Media operations while the module is off, on the file of the current state folder: every
+// cell set to value, or bytes written from addr on. False when the file cannot be written
+// (or the bytes do not fit).
+bool fillMedia(uint8_t value);
+bool writeMedia(unsigned addr, const std::vector<uint8_t> &bytes);
 
 }  // namespace sim::eeprom
 

@@ -66,6 +66,8 @@ void unload() {
 
 const std::string &firmwareModulePath() { return modulePath; }
 
+void *firmwareSymbol(const char *name) { return handle ? dlsym(handle, name) : nullptr; }
+
 void useFirmwareModule(const std::string &path) {
     modulePath = path;
     setFirmwareLoader(load, unload);

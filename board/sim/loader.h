@@ -13,6 +13,11 @@ namespace sim {
 // and `irq_handler`). Exits with a message when the module cannot be loaded.
 void useFirmwareModule(const std::string &path);
 
+// A symbol of the firmware instance now loaded (its C name, or the mangled name of a C++
+// function); nullptr when none is loaded or it lacks the symbol. For tests that look into
+// the running firmware's RAM.
+void *firmwareSymbol(const char *name);
+
 // The module file in use (empty when firmware code is linked in directly); the program
 // flash shows its bytes.
 const std::string &firmwareModulePath();

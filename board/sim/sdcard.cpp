@@ -9,10 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "board.h"
@@ -88,7 +85,6 @@ struct Card : Device {
 
     Card() {
         registerDevice(this);
-        registerLines();
     }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
@@ -366,100 +362,7 @@ struct Card : Device {
         return 0;
     }
 
-    static void registerLines();
 } card;
-
-LineResult fail(int code, const std::string &msg) {
-    LineResult r;
-    r.code = code;
-    r.message = msg;
-    return r;
-}
-
-std::string resolve(const std::string &file, const std::string &dir) {
-    if (file.empty() || file[0] == '/' || dir.empty()) return file;
-    return dir + "/" + file;
-}
-
-// Splits "NAME FILE" at the first blank.
-bool twoArgs(const std::string &arg, std::string &a, std::string &b) {
-    size_t sp = arg.find(' ');
-    if (sp == std::string::npos || sp == 0 || sp + 1 >= arg.size()) return false;
-    a = arg.substr(0, sp);
-    b = arg.substr(sp + 1);
-    return true;
-}
-
-std::string unescape(const std::string &s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 >= s.size()) {
-            out += s[i];
-            continue;
-        }
-        char c = s[++i];
-        switch (c) {
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'e': out += '\x1b'; break;
-        case 'x':
-            if (i + 2 < s.size() && std::isxdigit(uint8_t(s[i + 1])) && std::isxdigit(uint8_t(s[i + 2]))) {
-                out += char(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                out += "\\x";
-            }
-            break;
-        default: out += c; break;
-        }
-    }
-    return out;
-}
-
-void Card::registerLines() {
-    registerLine("sd-none", [](const std::string &, const std::string &) {
-        ::unlink(card.path().c_str());
-        return LineResult{};
-    }, true);
-    registerLine("sd-format", [](const std::string &, const std::string &) {
-        std::string err;
-        if (!fatimage::format(card.path(), 32u << 20, err)) return fail(2, err);
-        return LineResult{};
-    }, true);
-    registerLine("sd-put", [](const std::string &arg, const std::string &dir) {
-        std::string name, file, err;
-        if (!twoArgs(arg, name, file)) return fail(2, "sd-put needs NAME FILE");
-        std::ifstream in(resolve(file, dir), std::ios::binary);
-        if (!in) return fail(2, "cannot read " + file);
-        in.seekg(0, std::ios::end);
-        std::vector<uint8_t> data(size_t(in.tellg()));
-        in.seekg(0);
-        in.read(reinterpret_cast<char *>(data.data()), std::streamsize(data.size()));
-        if (!fatimage::put(card.path(), name, data, err)) return fail(2, err);
-        return LineResult{};
-    }, true);
-    registerLine("sd-text", [](const std::string &arg, const std::string &) {
-        std::string name, text, err;
-        size_t sp = arg.find(' ');
-        name = arg.substr(0, sp);
-        if (sp != std::string::npos) text = unescape(arg.substr(sp + 1));
-        if (name.empty()) return fail(2, "sd-text needs NAME TEXT");
-        std::vector<uint8_t> data(text.begin(), text.end());
-        if (!fatimage::put(card.path(), name, data, err)) return fail(2, err);
-        return LineResult{};
-    }, true);
-    registerLine("sd-get", [](const std::string &arg, const std::string &dir) {
-        std::string name, file, err;
-        if (!twoArgs(arg, name, file)) return fail(2, "sd-get needs NAME FILE");
-        std::vector<uint8_t> data;
-        if (!fatimage::get(card.path(), name, data, err)) return fail(1, err);
-        std::ofstream out(resolve(file, dir), std::ios::binary);
-        out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
-        if (!out) return fail(1, "cannot write " + file);
-        return LineResult{};
-    }, false);
-}
 
 }  // namespace
 

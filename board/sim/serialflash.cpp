@@ -18,8 +18,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "board.h"
 #include "sim.h"
@@ -101,9 +99,6 @@ struct Flash : Device {
 
     Flash() {
         registerDevice(this);
-        registerLine("flash-fill", [this](const std::string &a, const std::string &) { return fillLine(a); }, true);
-        registerLine("flash-load", [this](const std::string &a, const std::string &dir) { return loadLine(a, dir); },
-                     true);
     }
 
     uint32_t bytes() const { return sizeForId(id); }
@@ -126,24 +121,6 @@ struct Flash : Device {
     }
 
     // --- script lines (powered off) ---
-    LineResult fillLine(const std::string &arg) {
-        char *end = nullptr;
-        unsigned long v = std::strtoul(arg.c_str(), &end, 16);
-        if (arg.empty() || *end || v > 0xFF) return {2, "flash-fill wants one hex byte"};
-        std::memset(mem(), int(v), bytes());
-        medium.unmap();
-        return {};
-    }
-    LineResult loadLine(const std::string &arg, const std::string &dir) {
-        std::string file = (!arg.empty() && arg[0] == '/') ? arg : dir + "/" + arg;
-        std::ifstream in(file, std::ios::binary);
-        if (!in) return {2, "cannot read " + file};
-        std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (data.size() > bytes()) return {2, file + " is larger than the flash"};
-        loadBytes(data);
-        medium.unmap();
-        return {};
-    }
     void loadBytes(const std::vector<uint8_t> &data) {
         uint8_t *m = mem();
         std::memset(m, 0xFF, bytes());
@@ -266,7 +243,7 @@ Flash &flash() {
     static Flash f;
     return f;
 }
-// Constructed at start so that the script lines exist before any script runs.
+// Constructed at start, so that the part is registered before the first power-on.
 Flash &theFlash = flash();
 
 }  // namespace

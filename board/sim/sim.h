@@ -79,20 +79,6 @@ void registerCheck(const std::string &name, CheckFn fn);
 // nullptr when no device registered the name.
 const CheckFn *findCheck(const std::string &name);
 
-// A device serves script lines of its own (media lines such as `eeprom-fill`): `arg` is the
-// argument text, `scriptDir` the folder of the script for relative file names.
-struct LineResult {
-    int code = 0;         // 0 done, 1 a check failed, 2 the line is malformed
-    std::string message;  // what went wrong
-};
-using LineFn = std::function<LineResult(const std::string &arg, const std::string &scriptDir)>;
-struct LineHandler {
-    LineFn fn;
-    bool poweredOffOnly;  // media lines act only while the module is off
-};
-void registerLine(const std::string &word, LineFn fn, bool poweredOffOnly);
-const LineHandler *findLine(const std::string &word);
-
 // Set by `vmod-sim --update-goldens`: golden files are rewritten instead of compared.
 void setUpdateGoldens(bool on);
 bool updateGoldens();

@@ -1,7 +1,7 @@
-// The touch-screen controller on its synchronous serial port, the resistive panel behind it,
-// and the scenario lines `touch`, `touch-raw`, `touch-noise` and `untouch`.
+// The touch-screen controller on its synchronous serial port and the resistive panel behind it.
 #include "touch.h"
 
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -17,17 +17,16 @@ using namespace sim;
 // runs along the screen's columns, the X channel along its rows.
 constexpr int kColRaw0 = 9, kColRaw639 = 484;
 constexpr int kRowRaw0 = 5, kRowRaw479 = 497;
-constexpr unsigned kPressureTarget = 400;  // figure of a normal finger, inside 250..700
+// The panel's electrical make-up: the resistance of each plate from edge to edge and the
+// contact resistance of a firm fingertip between the plates.
+constexpr double kXPlateOhms = 400;
+constexpr double kYPlateOhms = 300;
+constexpr double kFingerOhms = 580;
 
 // The controller's channel select field (bits 6..4 of a control byte).
 enum Channel { kTemp0 = 0, kYPos = 1, kZ1 = 3, kZ2 = 4, kXPos = 5, kTemp1 = 7 };
 constexpr uint16_t kTemp0Reading = 2000;  // the two temperature diodes at about 25 degrees
 constexpr uint16_t kTemp1Reading = 2190;
-
-// Pressure figure the firmware computes from 10-bit readings (unsigned 32-bit arithmetic).
-uint32_t figure(uint32_t x, uint32_t y, uint32_t z1, uint32_t z2) {
-    return ((y * 130) >> 2 >> 8) + ((x * (((z2 << 8) / z1) - 256)) >> 10);
-}
 
 // Smallest reading whose truncating conversion lands on pixel p (or one past it).
 int rawFor(int p, int raw0, int rawLast, int lastPixel) {
@@ -50,14 +49,6 @@ struct Touch : Device {
 
     Touch() {
         registerDevice(this);
-        registerLine("touch", [this](const std::string &a, const std::string &) { return touchLine(a); }, false);
-        registerLine("touch-raw", [this](const std::string &a, const std::string &) { return rawLine(a); }, false);
-        registerLine("touch-noise", [this](const std::string &a, const std::string &) { return noiseLine(a); }, false);
-        registerLine("untouch", [this](const std::string &a, const std::string &) {
-            if (!a.empty()) return LineResult{2, "untouch takes no argument"};
-            down = false;
-            return LineResult{};
-        }, false);
     }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
@@ -105,41 +96,6 @@ struct Touch : Device {
         }
         return r;
     }
-
-    static bool parseInts(const std::string &a, int *v, int n) {
-        const char *p = a.c_str();
-        for (int i = 0; i < n; ++i) {
-            char *end;
-            long x = std::strtol(p, &end, 10);
-            if (end == p || (*end && *end != ' ')) return false;
-            v[i] = int(x);
-            p = end;
-        }
-        while (*p == ' ') ++p;
-        return *p == 0;
-    }
-
-    LineResult touchLine(const std::string &a) {
-        int v[2];
-        if (!parseInts(a, v, 2)) return {2, "touch needs X Y"};
-        pen = touch::factoryReadings(v[0], v[1]);
-        down = true;
-        return {};
-    }
-    LineResult rawLine(const std::string &a) {
-        int v[4];
-        if (!parseInts(a, v, 4)) return {2, "touch-raw needs XCH YCH Z1 Z2"};
-        for (int i = 0; i < 4; ++i)
-            if (v[i] < 0 || v[i] > 1024) return {2, "readings are 0..1024"};
-        touch::pressRaw(v[0], v[1], v[2], v[3]);
-        return {};
-    }
-    LineResult noiseLine(const std::string &a) {
-        int v[1];
-        if (!parseInts(a, v, 1) || v[0] < 0 || v[0] > 4095) return {2, "touch-noise needs AMPLITUDE 0..4095"};
-        noise = v[0];
-        return {};
-    }
 } dev;
 
 }  // namespace
@@ -157,22 +113,14 @@ Readings factoryReadings(int px, int py) {
     Readings r;
     r.x = uint16_t(row * 4);
     r.y = uint16_t(col * 4);
-    // The figure grows with the touch resistance Z2/Z1 - 1 scaled by the X reading: find the
-    // pair closest to a firm finger.
-    uint32_t bestErr = ~0u;
-    for (uint32_t z1 = 1023; z1 >= 1; --z1) {
-        for (uint32_t z2 = z1; z2 <= 1023; ++z2) {
-            uint32_t f = figure(uint32_t(row), uint32_t(col), z1, z2);
-            uint32_t err = f > kPressureTarget ? f - kPressureTarget : kPressureTarget - f;
-            if (err < bestErr) {
-                bestErr = err;
-                r.z1 = uint16_t(z1 * 4);
-                r.z2 = uint16_t(z2 * 4);
-            }
-            if (f >= kPressureTarget) break;
-        }
-        if (bestErr <= 20) break;
-    }
+    double xf = row / 1024.0, yf = col / 1024.0;  // where the finger sits on each plate
+    // The pressure measurement drives Y+ against X-: the current runs through the Y plate from
+    // its driven edge to the finger, through the finger, and along the X plate to X-. Z1 is
+    // the voltage the X plate shows at the finger, Z2 the one the Y plate shows there.
+    double xPart = kXPlateOhms * xf, yPart = kYPlateOhms * (1.0 - yf);
+    double total = xPart + kFingerOhms + yPart;
+    r.z1 = clamp12(std::lround(4096.0 * xPart / total));
+    r.z2 = clamp12(std::lround(4096.0 * (xPart + kFingerOhms) / total));
     return r;
 }
 

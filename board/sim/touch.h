@@ -2,8 +2,10 @@
 //
 // The controller answers the control bytes of a 12-bit touch controller on a synchronous
 // serial port: X and Y position, the pressure channels Z1 and Z2 and the two temperature
-// channels. The panel turns a finger (a screen pixel and a pressure) into channel readings
-// with its factory mapping, which is the one the firmware's default calibration expects.
+// channels. The panel turns a finger at a screen pixel into channel readings: the position
+// through its factory mapping (the one the firmware's default calibration expects), the
+// pressure channels from the plates' and the fingertip's resistances, as a controller
+// measures them.
 #ifndef VMOD_SIM_TOUCH_H
 #define VMOD_SIM_TOUCH_H
 
@@ -20,8 +22,8 @@ struct Readings {
     uint16_t z2 = 0;
 };
 
-// Readings of the factory mapping: the 10-bit reading at screen pixel (px, py), and a
-// Z1/Z2 pair whose pressure figure sits well inside the default window of 250..700.
+// Readings of a firm finger at screen pixel (px, py): the factory mapping's position, and
+// the Z1/Z2 voltages the plates and the fingertip's contact resistance divide.
 Readings factoryReadings(int px, int py);
 
 // Pen down at screen pixel (px, py) through the factory mapping (moves the pen while down).

@@ -15,6 +15,8 @@ namespace {
 
 constexpr size_t kRxFifo = 32;
 constexpr uint32_t kDefaultHostBaud = 115200;
+constexpr int kBreak = 0x100;  // a host item that is no byte: one character time of break
+constexpr uint8_t kXon = 0x11, kXoff = 0x13;
 
 struct Port {
     int index;
@@ -31,6 +33,12 @@ struct Port {
     uint32_t hostRate = kDefaultHostBaud;
     Time hostLineFreeAt = 0;
     int hostInFlight = 0;
+    // A host that heeds XON/XOFF sends one byte at a time from its queue and holds the rest
+    // back after an XOFF until an XON.
+    bool hostFlow = false;
+    bool hostPaused = false;
+    bool hostOnLine = false;  // a queued byte is on the wire
+    std::deque<int> hostQueue;
     std::deque<HostByte> received;
     std::function<void(uint8_t)> sink;
 };
@@ -70,11 +78,17 @@ void updateIrqs(Port &p) {
 }
 
 void startShift(Port &p);
+void hostPump(Port &p);
 
 void shiftDone(Port &p, uint8_t c) {
     p.shifting = false;
     uint8_t seen = ratesAgree(p.rate, p.hostRate) ? c : garble(c, p.rate, p.hostRate);
     p.received.push_back({seen, now()});
+    if (p.hostFlow && seen == kXoff) p.hostPaused = true;
+    if (p.hostFlow && seen == kXon) {
+        p.hostPaused = false;
+        hostPump(p);
+    }
     if (p.sink) p.sink(seen);
     if (p.holding) startShift(p);
     updateIrqs(p);
@@ -87,14 +101,16 @@ void startShift(Port &p) {
     schedule(now() + byteTime(p.rate), [&p, c] { shiftDone(p, c); });
 }
 
-void moduleReceives(Port &p, uint8_t c) {
+void moduleReceives(Port &p, int c) {
     p.hostInFlight--;
     if (!p.enabled || p.rate == 0) return;  // a receiver without a clock hears nothing
     uint32_t word = UART_RX_CHARRDY;
-    if (ratesAgree(p.rate, p.hostRate)) {
+    if (c == kBreak) {
+        word |= UART_RX_ERR | UART_RX_BRK | UART_RX_FRMERR;  // all zeros, no stop bit
+    } else if (ratesAgree(p.rate, p.hostRate)) {
         word |= c;
     } else {
-        word |= garble(c, p.hostRate, p.rate) | UART_RX_ERR | UART_RX_FRMERR;
+        word |= garble(uint8_t(c), p.hostRate, p.rate) | UART_RX_ERR | UART_RX_FRMERR;
     }
     if (p.rxFifo.size() >= kRxFifo) {
         p.overrunPending = true;  // reported with the next word read
@@ -102,6 +118,41 @@ void moduleReceives(Port &p, uint8_t c) {
         p.rxFifo.push_back(word);
     }
     updateIrqs(p);
+}
+
+// The host puts item c on the line, back to back with what it sent before.
+void hostPutOnLine(Port &p, int c, std::function<void()> after) {
+    Time start = p.hostLineFreeAt > now() ? p.hostLineFreeAt : now();
+    p.hostLineFreeAt = start + byteTime(p.hostRate);
+    schedule(p.hostLineFreeAt, [&p, c, after] {
+        moduleReceives(p, c);
+        if (after) after();
+    });
+}
+
+// A host that heeds flow control starts its next byte only when the line is free and no
+// XOFF holds it back; the byte on the wire always finishes.
+void hostPump(Port &p) {
+    if (p.hostOnLine || p.hostPaused || p.hostQueue.empty()) return;
+    int c = p.hostQueue.front();
+    p.hostQueue.pop_front();
+    p.hostOnLine = true;
+    hostPutOnLine(p, c, [&p] {
+        p.hostOnLine = false;
+        hostPump(p);
+    });
+}
+
+void hostQueue(int port, int c) {
+    Port *p = get(port);
+    if (!p || !powered()) return;
+    p->hostInFlight++;
+    if (!p->hostFlow) {
+        hostPutOnLine(*p, c, nullptr);
+        return;
+    }
+    p->hostQueue.push_back(c);
+    hostPump(*p);
 }
 
 struct UartDevice : Device {
@@ -119,6 +170,9 @@ struct UartDevice : Device {
             p.overrunPending = false;
             p.hostLineFreeAt = now();
             p.hostInFlight = 0;
+            p.hostPaused = false;
+            p.hostOnLine = false;
+            p.hostQueue.clear();
         }
     }
 } device;
@@ -126,13 +180,22 @@ struct UartDevice : Device {
 }  // namespace
 
 void hostSend(int port, const std::string &bytes) {
+    for (unsigned char c : bytes) hostQueue(port, c);
+}
+
+void hostSendBreak(int port) { hostQueue(port, kBreak); }
+
+void setHostFlow(int port, bool on) {
     Port *p = get(port);
-    if (!p || !powered()) return;
-    for (unsigned char c : bytes) {
-        Time start = p->hostLineFreeAt > now() ? p->hostLineFreeAt : now();
-        p->hostLineFreeAt = start + byteTime(p->hostRate);
-        p->hostInFlight++;
-        schedule(p->hostLineFreeAt, [p, c] { moduleReceives(*p, c); });
+    if (!p) return;
+    p->hostFlow = on;
+    if (!on) {
+        // What was held back goes now, back to back.
+        p->hostPaused = false;
+        while (!p->hostQueue.empty()) {
+            hostPutOnLine(*p, p->hostQueue.front(), nullptr);
+            p->hostQueue.pop_front();
+        }
     }
 }
 

@@ -21,6 +21,13 @@ struct HostByte {
 // when its stop bit ends. A byte sent while the two ends' rates differ arrives garbled,
 // with the framing-error flag.
 void hostSend(int port, const std::string &bytes);
+// One character time of break (the line held at 0): the module's receiver reads a 0 with the
+// break and framing-error flags.
+void hostSendBreak(int port);
+// A host that heeds the XON/XOFF the module sends: after an XOFF it starts no further byte
+// until an XON (the byte on the wire finishes). Off by default; switching it off sends what
+// was held back.
+void setHostFlow(int port, bool on);
 void setHostBaud(int port, uint32_t rate);
 uint32_t hostBaud(int port);
 // True while the host still has bytes on the way to the module.

@@ -19,15 +19,14 @@
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
 #include "../storage/KT_bitmaps.h"
+#include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
 #include "board.h"
 #include "crc16.h"
 
 char myBuf[MYBUF_SIZE];
-u8 splashShown;
 u8 macroNotify;
-volatile u32 userLedState;
 int text_border;
 
 #define LINE_MAX 129  // a line with its CR, as rxString copies it
@@ -171,20 +170,33 @@ static void runScheduledMacro(void) {
     if (busyLight && userLedState == 0) Led(0);
 }
 
+// The reply to a line status that brings no line: an overflow, a refused binary announcement,
+// a receive error; none for "no line" and "line ready".
+static const char *faultReply(int status) {
+    switch (status) {
+        case LINE_NONE:
+        case LINE_READY: return nullptr;
+        case LINE_OVERFLOW: return REPLY_OVERFLOW;
+        case LINE_BAD_BINARY: return REPLY_REJECTED;
+        case LINE_RX_ERROR: return REPLY_RX_ERROR;
+        default: return REPLY_CORRUPT;
+    }
+}
+
+int GUIDEMO_ReportLineFault(int status) {
+    const char *reply = faultReply(status);
+    if (!reply) return 0;
+    sendReply(reply);
+    return 1;
+}
+
 void GUIDEMO_pass(void) {
     handle_touch();
     forwardAuxInput();
     runScheduledMacro();
-    const char *reply;
-    switch (isLineAvail()) {
-        case LINE_NONE: return;
-        case LINE_READY: reply = takeLine(); break;
-        case LINE_OVERFLOW: reply = REPLY_OVERFLOW; break;
-        case LINE_BAD_BINARY: reply = REPLY_REJECTED; break;
-        case LINE_RX_ERROR: reply = REPLY_RX_ERROR; break;
-        default: reply = REPLY_CORRUPT; break;
-    }
-    sendReply(reply);
+    int status = isLineAvail();
+    if (status == LINE_NONE) return;
+    sendReply(status == LINE_READY ? takeLine() : faultReply(status));
 }
 
 // A finger on the panel within 50 ms of power-on asks for a calibration (when autoCal allows),

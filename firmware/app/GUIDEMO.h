@@ -7,9 +7,7 @@
 #define MYBUF_SIZE 130
 
 extern char myBuf[MYBUF_SIZE];
-extern u8 splashShown;
 extern u8 macroNotify;
-extern volatile u32 userLedState;
 
 extern int text_border;  // x where a new text line starts (GUIDEMO_SetTextBorder)
 
@@ -32,6 +30,10 @@ void KT_Copy_Version(char *buf);
 int KT_Check_Demo(void);
 // One pass of the main loop (exposed for tests and fuzzing).
 void GUIDEMO_pass(void);
+// Sends the reply the main loop gives a line status of isLineAvail that brings no line (an
+// overflow, a refused binary announcement, a receive error), for code that polls the line
+// itself; 1 when it was one, 0 for "no line" and "line ready".
+int GUIDEMO_ReportLineFault(int status);
 
 void GUI_X_Warn(const char *s);
 void GUI_X_ErrorOut(const char *s);

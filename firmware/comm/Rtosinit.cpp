@@ -57,6 +57,10 @@ volatile u8 aTxBusy;
 volatile u8 stringSent;
 u8 binaryResponses;
 
+// The receive side asked for XOFF while a reply was going out: the command port's transmit
+// interrupt sends it before the reply's next byte.
+static volatile u8 xoffPending;
+
 static char perrBuf[128];
 static char poutBuf[128];
 #define MESSAGE_MAX 126
@@ -86,9 +90,14 @@ static void programRate(int port, u32 rate) {
 }
 
 // The port changes first: saving the settings takes most of a second, and a host that
-// switched after the prompt must not meet the old rate meanwhile.
+// switched after the prompt must not meet the old rate meanwhile. What was sent at the old
+// rate leaves whole before (a configuration file's echo, a reply still in the shift register).
 static u32 setRate(int port, u32 rate) {
     if (rate < UART_MIN_RATE) rate = UART_DEFAULT_RATE;
+    if (port == 0)
+        txWait0();
+    else
+        txWait1();
     programRate(port, rate);
     KT_save_baudrate_eeprom(port, rate);
     return rate;
@@ -199,6 +208,18 @@ static void store(u8 c) {
     rxCount = rxCount + 1;
 }
 
+// Asks the host to pause. An idle transmitter takes the XOFF at once; during an interrupt-driven
+// reply the transmit interrupt puts it out right after the byte being sent, so that a host
+// that heeds XOFF stops in time however long the reply is, and the reply's bytes stay as
+// they are (an XOFF written into a busy transmitter would be lost or cut into the reply).
+static void requestXoff(int port) {
+    rxStopped = 1;
+    if (txBusy)
+        xoffPending = 1;
+    else
+        board_uart_write(port, XOFF);
+}
+
 // One byte for the command port, as received on physical port `port`.
 static void rxMainByte(int port, u8 c) {
     if (c == XOFF) {
@@ -209,10 +230,7 @@ static void rxMainByte(int port, u8 c) {
         xoff = 0;
         return;
     }
-    if (rxCount > RX_XOFF_LEVEL && !rxStopped && !txBusy) {
-        board_uart_write(port, XOFF);
-        rxStopped = 1;
-    }
+    if (rxCount > RX_XOFF_LEVEL && !rxStopped) requestXoff(port);
     if (rxCount >= RX_BUF_SIZE) {
         bufferOverflow = 1;
         return;
@@ -303,9 +321,22 @@ static void txPort1(const char *volatile *ptr, volatile u8 *busy) {
     Uart2ClrRTS();
 }
 
-void KT_ISR_tx0_main(void) { txPort0(&txPtr, &txBusy); }
+// A pending XOFF goes before the command port's next byte (the transmitter is free whenever
+// its interrupt runs: ready, or complete on port 1).
+static int sendPendingXoff(int port) {
+    if (!xoffPending) return 0;
+    xoffPending = 0;
+    board_uart_write(port, XOFF);
+    return 1;
+}
+
+void KT_ISR_tx0_main(void) {
+    if (!sendPendingXoff(0)) txPort0(&txPtr, &txBusy);
+}
 void KT_ISR_tx0_aux(void) { txPort0(&aTxPtr, &aTxBusy); }
-void KT_ISR_tx1_main(void) { txPort1(&txPtr, &txBusy); }
+void KT_ISR_tx1_main(void) {
+    if (!sendPendingXoff(1)) txPort1(&txPtr, &txBusy);
+}
 void KT_ISR_tx1_aux(void) { txPort1(&aTxPtr, &aTxBusy); }
 
 // ---------------------------------------------------------------------------------------
@@ -350,6 +381,7 @@ void makeUart1Main(void) { assignRoles(1); }
 
 void KT_COM_Init0(void) {
     txBusy = 0;
+    xoffPending = 0;
     rxCount = 0;
     rxGotLine = 0;
     rxStopped = 0;
@@ -683,10 +715,7 @@ static void rxBinWord(int port, u32 w) {
         rxError = (u8)(w >> 8);
         board_uart_rx_reset(port);
     }
-    if (rxCount > RX_XOFF_LEVEL && !rxStopped && !txBusy) {
-        rxStopped = 1;
-        board_uart_write(port, XOFF);
-    }
+    if (rxCount > RX_XOFF_LEVEL && !rxStopped) requestXoff(port);
     if (rxCount >= RX_BUF_SIZE) {
         bufferOverflow = 1;
         return;
@@ -718,6 +747,8 @@ void makeUartBinMain(void) {
     __ARMLIB_enableIRQ();
 }
 
+// An overflow or a receive error of the download stays flagged: the main loop's next poll
+// answers it ("^", "?") after the download's own reply, so the host can tell it from a time-out.
 void restoreUartBinMain(void) {
     __ARMLIB_disableIRQ();
     if (mainIsUart0)
@@ -725,8 +756,6 @@ void restoreUartBinMain(void) {
     else
         interrupt_set_isr(IRQ_UART1_RX, KT_ISR_rx1_main);
     emptyRing();
-    bufferOverflow = 0;
-    rxError = 0;
     __ARMLIB_enableIRQ();
 }
 

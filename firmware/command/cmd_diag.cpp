@@ -1,6 +1,7 @@
 // Command handlers. Diagnostics and maintenance: checksums, registers, panel timing,
 // serial flash, traces.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include "parse_command.h"
 
@@ -13,6 +14,7 @@
 #include "../devices/serialmem.h"
 #include "../fs/file_sys.h"
 #include "../gui/GUI_BMP.h"
+#include "../gui/LCD.h"
 #include "../storage/KT_extmem.h"
 #include "board.h"
 
@@ -90,17 +92,24 @@ int cmdPanelAdjust(char *line) { return 0; }
 
 int cmdFrameDump(char *line) {
     int y;
-    if (sscanf(line, "*FB %d", &y) != 1 || y < 0 || y >= FRAME_LINES) return 0;
+    if (scanArgs(line, &y) != 1 || y < 0 || y >= FRAME_LINES) return 0;
     char v[8];
     for (int x = 0; x < FRAME_LINE_PIXELS; ++x) {
-        snprintf(v, sizeof v, x < FRAME_LINE_PIXELS - 1 ? "%04X," : "%04X", vram[y * FRAME_LINE_PIXELS + x]);
+        snprintf(v, sizeof v, x < FRAME_LINE_PIXELS - 1 ? "%04X," : "%04X", LCD_GetPixelIndex(x, y));
         txString(v);
     }
     return 1;
 }
 
+// Over the frame buffer's bytes as they lie in memory, row by row.
 int cmdFrameCrc(char *line) {
-    pout("0x%04X\r", CalcCRC((const u8 *)vram, (int)(FRAME_LINE_PIXELS * FRAME_LINES * 2)));
+    u16 row[FRAME_LINE_PIXELS];
+    u16 crc = CRC_INIT;
+    for (int y = 0; y < FRAME_LINES; ++y) {
+        LCD_ReadRowRaw(0, y, FRAME_LINE_PIXELS, row);
+        crc = CalcCRCMore(crc, (const u8 *)row, sizeof row);
+    }
+    pout("0x%04X\r", crc);
     return 1;
 }
 

@@ -12,6 +12,7 @@
 #include "../macros/KT_macros.h"
 #include "../memmap.h"
 #include "handlers.h"
+#include "dispatch.h"
 #include "parse_command.h"
 
 GDI_STATE GDIState[GDI_MACRO_LEVELS + 1];
@@ -77,16 +78,8 @@ GDI_STATE *currentStateRecord(void) {
 
 // ---- frame buffer and screen areas --------------------------------------------------------
 
-static inline u16 *vram(void) { return (u16 *)sdramPtr(VRAM_ADDR); }
-
 static bool inFrame(int x, int y) {
     return x >= 0 && y >= 0 && x < LCD_XSIZE && y < LCD_YSIZE;
-}
-
-u16 KT_GetPixel(int x, int y) { return inFrame(x, y) ? vram()[y * LCD_XSIZE + x] : 0; }
-
-void KT_SetPixel(int x, int y, u16 index) {
-    if (inFrame(x, y)) vram()[y * LCD_XSIZE + x] = index;
 }
 
 u16 ssa_width[SCREEN_AREA_SLOTS];
@@ -107,7 +100,7 @@ int saveScreenArea(u16 x0, u16 y0, u16 x1, u16 y1, u8 slot) {
     ssa_height[slot] = (u16)h;
     u16 *dst = slotArea(slot);
     for (u32 row = 0; row < h; ++row)
-        memcpy(dst + row * w, vram() + (y0 + row) * LCD_XSIZE + x0, w * 2);
+        LCD_ReadRowRaw(x0, y0 + (int)row, (int)w, dst + row * w);
     return 1;
 }
 
@@ -121,7 +114,7 @@ int restoreScreenArea(u16 x, u16 y, u8 slot) {
     u32 visH = y >= LCD_YSIZE ? 0 : (y + h > LCD_YSIZE ? LCD_YSIZE - y : h);
     const u16 *src = slotArea(slot);
     for (u32 row = 0; row < visH; ++row)
-        memcpy(vram() + (y + row) * LCD_XSIZE + x, src + row * w, visW * 2);
+        LCD_WriteRowRaw(x, y + (int)row, (int)visW, src + row * w);
     return 1;
 }
 
@@ -198,7 +191,7 @@ int cmdPixel(char *line) {
     bool wide = line[2] == 'x';
     if (line[1] == 'r') {
         if (sscanf(line, "%*s %d %d", &x, &y) != 2 || !inFrame(x, y)) return CMD_REJECTED;
-        unsigned i = KT_GetPixel(x, y);
+        unsigned i = LCD_GetPixelIndex(x, y);
         if (wide)
             pout("%02X%02X%02X\r", (i >> 11) << 3, (i >> 3) & 0xFC, (i & 0x1F) << 3);
         else
@@ -210,9 +203,9 @@ int cmdPixel(char *line) {
     if (n == 2) {
         GUI_DrawPixel(x, y);
     } else if (wide) {
-        KT_SetPixel(x, y, (u16)(((v >> 8) & 0xF800) + ((v & 0xF8) >> 3) + ((v >> 5) & 0x7E0)));
+        LCD_SetPixelIndex(x, y, (u16)(((v >> 8) & 0xF800) + ((v & 0xF8) >> 3) + ((v >> 5) & 0x7E0)));
     } else {
-        KT_SetPixel(x, y, (u16)v);
+        LCD_SetPixelIndex(x, y, (u16)v);
     }
     return CMD_DONE;
 }
@@ -276,7 +269,7 @@ int cmdTextKeepMode(char *line) {
 
 int cmdPenSize(char *line) {
     unsigned n;
-    if (sscanf(line, "p %u", &n) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &n) != 1) return CMD_REJECTED;
     unsigned most = (unsigned)(LCD_GetXSize() < LCD_GetYSize() ? LCD_GetXSize() : LCD_GetYSize());
     if (n < 1 || n > most) return CMD_REJECTED;
     GUI_SetPenSize((int)(n & 0xFF));
@@ -313,7 +306,7 @@ int cmdTextAlign(char *line) {
 
 int cmdDrawMode(char *line) {
     char word[10];
-    if (sscanf(line, "d %9s", word) != 1) return CMD_REJECTED;
+    if (scanArgs(line, word) != 1) return CMD_REJECTED;
     if (strcmp(word, "n") == 0) {
         GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
     } else if (strcmp(word, "x") == 0) {
@@ -326,7 +319,7 @@ int cmdDrawMode(char *line) {
 
 int cmdColorIndex(char *line) {
     int f, b;
-    if (sscanf(line, "s %d %d", &f, &b) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &f, &b) != 2) return CMD_REJECTED;
     if (f < 0 || f >= COLOR_MAP_SIZE) {
         txString("Invalid Foreground Color");
         f = 0;
@@ -356,7 +349,7 @@ int cmdColorSet(char *line) {
         GUI_SetBkColor(atoBGR(w2));
         return CMD_DONE;
     }
-    if (sscanf(line, "S %x %x", &f, &b) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &f, &b) != 2) return CMD_REJECTED;
     GUI_SetColor(swapRB(f & 0xFFFFFF));
     GUI_SetBkColor(swapRB(b & 0xFFFFFF));
     return CMD_DONE;
@@ -375,7 +368,7 @@ int cmdTextMode(char *line) {
 
 int cmdCursor(char *line) {
     int x, y;
-    if (sscanf(line, "sc %d %d", &x, &y) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &x, &y) != 2) return CMD_REJECTED;
     gotoText(x, y);
     return CMD_DONE;
 }
@@ -416,7 +409,7 @@ int cmdClear(char *line) {
 
 int cmdLine(char *line) {
     int x0, y0, x1, y1;
-    if (sscanf(line, "l %d%d%d%d", &x0, &y0, &x1, &y1) != 4) return CMD_REJECTED;
+    if (scanArgs(line, &x0, &y0, &x1, &y1) != 4) return CMD_REJECTED;
     GUI_DrawLine(withOrigin(x0, Origin_X), withOrigin(y0, Origin_Y), withOrigin(x1, Origin_X),
                  withOrigin(y1, Origin_Y));
     return CMD_DONE;
@@ -487,7 +480,7 @@ int cmdCircle(char *line) {
 
 int cmdFontSelect(char *line) {
     char name[10];
-    if (sscanf(line, "f %9s", name) != 1) return CMD_REJECTED;
+    if (scanArgs(line, name) != 1) return CMD_REJECTED;
     return GUIDEMO_SetFont(name) ? CMD_DONE : CMD_REJECTED;
 }
 
@@ -520,7 +513,7 @@ int cmdState(char *line) {
 
 int cmdPicture(char *line) {
     int which, x, y;
-    if (sscanf(line, "i %d%d%d", &which, &x, &y) != 3) return CMD_REJECTED;
+    if (scanArgs(line, &which, &x, &y) != 3) return CMD_REJECTED;
     const GUI_BITMAP *bm = which == 1 ? &bmbbutton_up : which == 2 ? &bmbbutton_dn : 0;
     if (!bm) return CMD_REJECTED;
     GUI_DrawBitmap(bm, withOrigin(x, Origin_X), withOrigin(y, Origin_Y));
@@ -543,7 +536,7 @@ static bool fitsU16(int v) { return v >= 0 && v <= 0xFFFF; }
 
 int cmdSaveArea(char *line) {
     int x0, y0, x1, y1, slot = 0;
-    int n = sscanf(line, "ws %d%d%d%d%d", &x0, &y0, &x1, &y1, &slot);
+    int n = scanArgs(line, &x0, &y0, &x1, &y1, &slot);
     if (n < 4) return CMD_REJECTED;
     if (!fitsU16(x0) || !fitsU16(y0) || !fitsU16(x1) || !fitsU16(y1) || slot < 0 || slot > 255)
         return CMD_REJECTED;
@@ -552,7 +545,7 @@ int cmdSaveArea(char *line) {
 
 int cmdRestoreArea(char *line) {
     int x, y, slot = 0;
-    int n = sscanf(line, "wr %d%d%d", &x, &y, &slot);
+    int n = scanArgs(line, &x, &y, &slot);
     if (n < 2) return CMD_REJECTED;
     if (!fitsU16(x) || !fitsU16(y) || slot < 0 || slot > 255) return CMD_REJECTED;
     return restoreScreenArea((u16)x, (u16)y, (u8)slot);

@@ -49,9 +49,4 @@ int saveScreenArea(u16 x0, u16 y0, u16 x1, u16 y1, u8 slot);
 // slot above 3; a slot never saved restores nothing and gives 1.
 int restoreScreenArea(u16 x, u16 y, u8 slot);
 
-// Direct frame-buffer pixels (stride 640), no origin, no clip rectangle; positions outside
-// the frame buffer read 0 and are not written.
-u16 KT_GetPixel(int x, int y);
-void KT_SetPixel(int x, int y, u16 index);
-
 #endif

@@ -1,6 +1,7 @@
 // Command handlers. Macros: running, arguments, variables, the string stack, settings of
 // macro behaviour.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -75,14 +76,14 @@ int cmdMacroArgs(char *line) {
 
 int cmdSetInt(char *line) {
     int i, v;
-    if (sscanf(line, "set i%d %d", &i, &v) != 2 || i < 0 || i >= MACRO_VARS) return CMD_REJECTED;
+    if (scanArgs(line, &i, &v) != 2 || i < 0 || i >= MACRO_VARS) return CMD_REJECTED;
     setMacro_iMem(i, v);
     return CMD_DONE;
 }
 
 int cmdSetString(char *line) {
     int i;
-    if (sscanf(line, "set s%d", &i) != 1 || i < 0 || i >= MACRO_VARS) return CMD_REJECTED;
+    if (scanArgs(line, &i) != 1 || i < 0 || i >= MACRO_VARS) return CMD_REJECTED;
     char *text = escstr(line + 5, '"', NULL);
     if (!text) return CMD_REJECTED;
     return setMacroString2(text, i);
@@ -194,7 +195,7 @@ int cmdHotSpotMacros(char *line) {
 
 int cmdMacDebug(char *line) {
     int v;
-    if (sscanf(line, "*macdebug %d", &v) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &v) != 1) return CMD_REJECTED;
     macroVerbose = (u8)v;
     return CMD_DONE;
 }
@@ -210,8 +211,7 @@ int cmdMacNote(char *line) {
 int cmdDemoMac(char *line) {
     char *word = skipBlanks(line + 8);
     if (!*word) {
-        snprintf(out_buffer, OUT_BUFFER_SIZE, "%d\r", eepromData.demomacIndex);
-        txString(out_buffer);
+        replyNumber(eepromData.demomacIndex);
         return CMD_DONE;
     }
     *wordEnd(word) = 0;
@@ -227,8 +227,7 @@ int cmdDemoMac(char *line) {
 int cmdPonMac(char *line) {
     char *word = skipBlanks(line + 7);
     if (!*word) {
-        snprintf(out_buffer, OUT_BUFFER_SIZE, "%d\r", eepromData.ponmacIndex);
-        txString(out_buffer);
+        replyNumber(eepromData.ponmacIndex);
         return CMD_DONE;
     }
     char *we = wordEnd(word);
@@ -247,8 +246,7 @@ int cmdPonMac(char *line) {
     }
     KT_EEPROM_Save();
     if (haveFlag) {
-        snprintf(out_buffer, OUT_BUFFER_SIZE, "%d\r", eepromData.ponmacIndex);
-        txString(out_buffer);
+        replyNumber(eepromData.ponmacIndex);
     }
     return CMD_DONE;
 }

@@ -1,12 +1,14 @@
 // Command handlers. Stored data: EEPROM settings, external-memory image, bitmaps, fonts,
 // listings, downloads.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include "../comm/Rtosinit.h"
 #include "../devices/lcd_driver.h"
+#include "../devices/miscdrivers.h"
 #include "../gui/GUI.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_bitmaps.h"
@@ -15,10 +17,44 @@
 #include "../storage/KT_fonts.h"
 #include "parse_command.h"
 
-int cmdEepromRead(char *line) { return KT_EEPROM_ReadCommand(line); }
-int cmdEepromWrite(char *line) { return KT_EEPROM_WriteCommand(line); }
+// The raw EEPROM maintenance commands answer "AA = VV" with the byte as the part now holds it.
+static void replyEepromByte(unsigned a) {
+    snprintf(out_buffer, OUT_BUFFER_SIZE, "%02X = %02X\r", a & 0xFF, EEpromRead((u8)a));
+    txString(out_buffer);
+}
+
+int cmdEepromRead(char *line) {
+    unsigned a;
+    if (scanArgs(line, &a) != 1) return CMD_REJECTED;
+    replyEepromByte(a);
+    return CMD_DONE;
+}
+
+int cmdEepromWrite(char *line) {
+    unsigned a, v;
+    if (scanArgs(line, &a, &v) != 2) return CMD_REJECTED;
+    EEpromWrite((u8)a, (u8)v);
+    replyEepromByte(a);
+    return CMD_DONE;
+}
+
+#define DUMP_END 0x88  // the image and the bytes just past it
+#define DUMP_ROW 8
+
+// Rows of eight bytes in hexadecimal and as text, unprintable bytes as '.'.
 int cmdEepromDump(char *line) {
-    KT_EEPROM_Dump();
+    for (int row = 0; row < DUMP_END; row += DUMP_ROW) {
+        u8 b[DUMP_ROW];
+        for (int i = 0; i < DUMP_ROW; ++i) b[i] = EEpromRead((u8)(row + i));
+        char text[64];
+        int n = snprintf(text, sizeof text, "%02X:", row);
+        for (int i = 0; i < DUMP_ROW; ++i) n += snprintf(text + n, sizeof text - (size_t)n, " %02X", b[i]);
+        text[n++] = ' ';
+        for (int i = 0; i < DUMP_ROW; ++i) text[n++] = (b[i] >= 0x21 && b[i] <= 0x79) ? (char)b[i] : '.';
+        text[n++] = '\r';
+        text[n] = 0;
+        txString(text);
+    }
     return CMD_DONE;
 }
 int cmdEepromClear(char *line) { return KT_EEPROM_Clear(); }
@@ -64,7 +100,7 @@ int cmdList(char *line) {
 
 int cmdBitmap(char *line) {
     int n, x, y;
-    if (sscanf(line, "xi %d%d%d", &n, &x, &y) != 3) return 0;
+    if (scanArgs(line, &n, &x, &y) != 3) return 0;
     const ExtMemDirEntry *e = KT_GetExtBitmap(n);
     if (!e) return 0;
     return KT_DrawBitmap(e, x + Origin_X, y + Origin_Y);
@@ -75,7 +111,7 @@ int cmdBitmap(char *line) {
 int cmdBitmapTransparent(char *line) {
     int n, x, y;
     unsigned colour;
-    if (sscanf(line, "xit %d%d%d%x", &n, &x, &y, &colour) != 4) return 0;
+    if (scanArgs(line, &n, &x, &y, &colour) != 4) return 0;
     const ExtMemDirEntry *e = KT_GetExtBitmap(n);
     if (!e || e->type == EXTMEM_RLE) return 0;
     return KT_DrawBitmapTr(e, x + Origin_X, y + Origin_Y, (u16)colour);
@@ -87,7 +123,7 @@ static s16 clip16(int v) { return (s16)(v < -32768 ? -32768 : v > 32767 ? 32767 
 // The clip rectangle means the same for every type: screen corners relative to the origin.
 int cmdBitmapClipped(char *line) {
     int n, x, y, x0, y0, x1, y1;
-    if (sscanf(line, "xic %d%d%d%d%d%d%d", &n, &x, &y, &x0, &y0, &x1, &y1) != 7) return 0;
+    if (scanArgs(line, &n, &x, &y, &x0, &y0, &x1, &y1) != 7) return 0;
     const ExtMemDirEntry *e = KT_GetExtBitmap(n);
     if (!e) return 0;
     x += Origin_X;
@@ -111,7 +147,7 @@ int cmdBitmapClipped(char *line) {
 // bitmap and is not moved by the origin.
 int cmdBitmapBand(char *line) {
     int n, x, y, dir, len, off;
-    if (sscanf(line, "xio %d%d%d%d%d%d", &n, &x, &y, &dir, &len, &off) != 6) return 0;
+    if (scanArgs(line, &n, &x, &y, &dir, &len, &off) != 6) return 0;
     const ExtMemDirEntry *e = KT_GetExtBitmap(n);
     if (!e) {
         txString(":invalid bitmap\r");
@@ -136,28 +172,53 @@ int cmdBitmapBand(char *line) {
     return KT_DrawBitmapCutOff(e, x, y, off, 0, off + len, h);
 }
 
-int cmdExtMemSizes(char *line) { return KT_ExtMem_ReportSizes(); }
+int cmdExtMemSizes(char *line) {
+    ExtMemSizes z = KT_ExtMem_Sizes();
+    pout("%ld %ld %ld\r", (long)z.memory, (long)z.sector, (long)z.staging);
+    return CMD_DONE;
+}
 
-int cmdExtMemErase(char *line) { return KT_ExtMem_EraseCommand(line + 3); }
+// "xmc <magic>" erases the chip, "xmc <magic> <sector>" one sector; the magic guards both.
+int cmdExtMemErase(char *line) {
+    unsigned magic = 0;
+    int sector = 0;
+    int n = sscanf(line + 3, "%x %d", &magic, &sector);
+    if (n < 1 || magic != EXTMEM_MAGIC) {
+        perr(":Magic value was wrong (got 0x%X, should be 0x%X\r", magic, EXTMEM_MAGIC);
+        return CMD_REJECTED;
+    }
+    if (n == 2) {
+        pout(":Erasing sector %d...", sector);
+        if (KT_ExtMem_Erase_Sector(sector) != 0) {
+            pout("\r:Erase sector %d failed\r", sector);
+            return CMD_REJECTED;
+        }
+        pout(" done\r");
+        return CMD_DONE;
+    }
+    pout(":Erasing chip...");
+    KT_ExtMem_Erase_Chip();
+    pout(" done\r");
+    return CMD_DONE;
+}
 
 int cmdExtMemProgram(char *line) {
     unsigned hi, lo;
     int verbose;
-    if (sscanf(line, "xmp %x %x %d", &hi, &lo, &verbose) != 3) return 0;
+    if (scanArgs(line, &hi, &lo, &verbose) != 3) return 0;
     return KT_ExtMem_TextDownload(((hi & 0xFFFF) << 16) + (lo & 0xFFFF), verbose);
 }
 
 int cmdExtMemProgramMax(char *line) {
-    snprintf(out_buffer, OUT_BUFFER_SIZE, "%d\r", XMP_MAX_BYTES);
-    txNotify(out_buffer);
-    return 1;
+    replyNumber(XMP_MAX_BYTES);
+    return CMD_DONE;
 }
 
 // Type 4 downloads into the Data Flash; no other type exists.
 int cmdBinDownload(char *line) {
     int type;
     long addr, len, timeout;
-    if (sscanf(line, "bdld %d %lx %ld %ld", &type, &addr, &len, &timeout) != 4) return 0;
+    if (scanArgs(line, &type, &addr, &len, &timeout) != 4) return 0;
     if (type != 4 || len < 0 || timeout < 0) return 0;
     return doEEPROMBinDownload((u32)addr, (u32)len, (u32)timeout);
 }
@@ -165,9 +226,7 @@ int cmdBinDownload(char *line) {
 int cmdSplash(char *line) {
     int n;
     if (sscanf(line + 4, "%d", &n) != 1) {
-        snprintf(out_buffer, OUT_BUFFER_SIZE, "%d\r",
-                 eepromData.splashFlag == FLAG_ON ? eepromData.splashBitmap : 0);
-        txString(out_buffer);
+        replyNumber(eepromData.splashFlag == FLAG_ON ? eepromData.splashBitmap : 0);
         return 1;
     }
     if (n == 0) {
@@ -186,6 +245,6 @@ int cmdLoad(char *line) { return KT_Load_ExtMem(); }
 
 int cmdSdLoad(char *line) {
     char dir[9];
-    if (sscanf(line, "sdload %8s", dir) != 1) return 0;
+    if (scanArgs(line, dir) != 1) return 0;
     return KT_ExtMem_SdLoad(dir);
 }

@@ -1,6 +1,7 @@
 // Command handlers. System and configuration: serial ports, RS-485, host output, waits,
 // settings words, and the lines the interpreter accepts without effect.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -14,6 +15,7 @@
 #include "../devices/KT_visibility.h"
 #include "../devices/miscdrivers.h"
 #include "../storage/KT_eeprom.h"
+#include "../storage/settings.h"
 #include "board.h"
 #include <stdio.h>
 #include <string.h>
@@ -176,14 +178,19 @@ int cmdAuxIO(char *line) {
     return CMD_DONE;
 }
 // Buttons keep working while the host waits; a line beginning with ESC cuts the wait short
-// and stays in the ring to be read as a line of its own.
+// and stays in the ring to be read as a line of its own. Polling the line empties the ring on
+// an overflow or a receive error, so those are answered here as the main loop would.
 int cmdWait(char *line) {
     unsigned ms;
-    if (sscanf(line, "w %u", &ms) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &ms) != 1) return CMD_REJECTED;
     gpTimer = ms;
     while (gpTimer) {
         handle_touch();
-        if (!rs485On() && isLineAvail() == LINE_READY && peekChar() == ESC) break;
+        if (!rs485On()) {
+            int status = isLineAvail();
+            if (status == LINE_READY && peekChar() == ESC) break;
+            GUIDEMO_ReportLineFault(status);
+        }
         boardIdle();
     }
     return CMD_DONE;
@@ -197,7 +204,7 @@ int cmdVersion(char *line) {
 }
 int cmdBinaryReports(char *line) {
     int n;
-    if (sscanf(line, "*binr %d", &n) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &n) != 1) return CMD_REJECTED;
     binaryResponses = (u8)n;
     txString(n == 1 ? "on\r" : "off\r");
     return CMD_DONE;
@@ -275,75 +282,32 @@ int cmdConfigName(char *line) {
     txString(out_buffer);
     return CMD_DONE;
 }
-// Settings words: with a value they store (masked as each field allows) and save, without
-// one they report.
-static void reportNumber(int v) {
-    snprintf(out_buffer, OUT_BUFFER_SIZE, "%d\r", v);
-    txString(out_buffer);
-}
-
-int cmdOrient(char *line) {
-    int n;
-    if (sscanf(line, "*orient %d", &n) != 1) {
-        reportNumber(eepromData.orient);
+// The settings of the settings table: "<word> <value>" stores as the row's rule shapes it,
+// lets the hardware follow and saves; "<word>" alone reports the current value.
+int cmdSetting(char *line) {
+    const Setting *row = settingOfCommand(line);
+    if (row == NULL) return CMD_REJECTED;
+    long v;
+    if (sscanf(line + strlen(row->command), "%ld", &v) != 1) {
+        replyNumber(settingReport(row));
         return CMD_DONE;
     }
-    eepromData.orient = (u8)(n & 3);
-    setOrient(n);
+    settingStore(row, row->commandRule, (s32)v);
+    if (row->commandApplied) row->commandApplied((s32)v);
     KT_EEPROM_Save();
     return CMD_DONE;
 }
+
 int cmdVq(char *line) {
     int n;
     if (sscanf(line, "*vq %d", &n) != 1) {
-        reportNumber(getVQpin());
+        replyNumber(getVQpin());
         return CMD_DONE;
     }
     setVQpin(n & 1);
     return CMD_DONE;
 }
-int cmdMaxBrite(char *line) {
-    int n;
-    if (sscanf(line, "*maxBrite %d", &n) != 1) {
-        reportNumber(eepromData.maxBrite);
-        return CMD_DONE;
-    }
-    eepromData.maxBrite = (u8)n;
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
-int cmdMinBrite(char *line) {
-    int n;
-    if (sscanf(line, "*minBrite %d", &n) != 1) {
-        reportNumber(eepromData.minBrite);
-        return CMD_DONE;
-    }
-    eepromData.minBrite = (u8)n;
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
-int cmdInvEnaHiTrue(char *line) {
-    int n;
-    if (sscanf(line, "*invEnaHiTrue %d", &n) != 1) {
-        reportNumber(eepromData.invEnaHiTrue);
-        return CMD_DONE;
-    }
-    eepromData.invEnaHiTrue = (u8)(n & 1);
-    KT_External_Inverter_On();
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
-int cmdPwmIsEnable(char *line) {
-    int n;
-    if (sscanf(line, "*pwmIsEnable %d", &n) != 1) {
-        reportNumber(eepromData.pwmIsEnable);
-        return CMD_DONE;
-    }
-    eepromData.pwmIsEnable = (u8)(n & 1);
-    KT_Brite_PwmSource(eepromData.pwmIsEnable);
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
+
 // Always eight characters between the quotes: anything unprintable, the NUL fill of a short
 // tag included, shows as '?'.
 int cmdFirmwareTag(char *line) {

@@ -1,5 +1,6 @@
 // Command handlers. Touch: sampling settings, calibration, traces, hot spots and buttons.
 #include "handlers.h"
+#include "dispatch.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -7,6 +8,7 @@
 #include "../comm/Rtosinit.h"
 #include "../devices/KT_timer.h"
 #include "../devices/interrupt.h"
+#include "../storage/KT_bitmaps.h"
 #include "../storage/KT_eeprom.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
@@ -14,75 +16,10 @@
 #include "board.h"
 #include "parse_command.h"
 
-// ---------------------------------------------------------------------------------------
-// Settings words: "<word> <value>" stores and saves without a reply, "<word>" alone replies
-// the current value.
-
 // The value after the command word, if there is one.
 static int valueAfter(const char *line, size_t wordLen, long *v) {
     if (strlen(line) < wordLen) return 0;
     return sscanf(line + wordLen, "%ld", v) == 1;
-}
-
-static void replyNumber(long v) {
-    char t[16];
-    snprintf(t, sizeof t, "%ld\r", v);
-    txString(t);
-}
-
-enum SettingWidth { W8, W16 };
-
-static int setting(const char *line, const char *word, void *field, SettingWidth w) {
-    long v;
-    if (!valueAfter(line, strlen(word), &v)) {
-        replyNumber(w == W8 ? *(u8 *)field : *(u16 *)field);
-        return CMD_DONE;
-    }
-    if (w == W8)
-        *(u8 *)field = (u8)v;
-    else
-        *(u16 *)field = (u16)v;
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
-
-int cmdTouchSpan(char *line) { return setting(line, "*tspan", &eepromData.tspan, W8); }
-int cmdTouchSamples(char *line) { return setting(line, "*tsamp", &eepromData.tsamp, W8); }
-int cmdTouchDeltaLimit(char *line) { return setting(line, "*tpDeltaLim", &eepromData.tpDeltaLim, W8); }
-int cmdCalTimeout(char *line) { return setting(line, "*tcTimeout", &eepromData.tcTimeout, W8); }
-
-// The pressure window fields are not aligned in the packed image: go through a copy.
-static int settingU16(const char *line, const char *word, u16 *packed) {
-    u16 v;
-    memcpy(&v, packed, sizeof v);
-    int r = setting(line, word, &v, W16);
-    memcpy(packed, &v, sizeof v);
-    return r;
-}
-
-int cmdTouchPressureLow(char *line) { return settingU16(line, "*tplo", &eepromData.tplo); }
-int cmdTouchPressureHigh(char *line) { return settingU16(line, "*tphi", &eepromData.tphi); }
-
-int cmdTouchSwap(char *line) {
-    long v;
-    if (!valueAfter(line, 10, &v)) {
-        replyNumber(eepromData.touchSwap);
-        return CMD_DONE;
-    }
-    eepromData.touchSwap = v ? 1 : 0;
-    KT_EEPROM_Save();
-    return CMD_DONE;
-}
-
-int cmdAutoCal(char *line) {
-    long v;
-    if (!valueAfter(line, 8, &v)) {
-        replyNumber(eepromData.autoCal == FLAG_ON ? 1 : 0);
-        return CMD_DONE;
-    }
-    eepromData.autoCal = v ? FLAG_ON : 0xFF;
-    KT_EEPROM_Save();
-    return CMD_DONE;
 }
 
 int cmdTouchMode(char *line) {
@@ -159,7 +96,7 @@ int cmdDebugTouch(char *line) {
 
 int cmdPressureDebug(char *line) {
     int v;
-    if (sscanf(line, "*debug %d", &v) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &v) != 1) return CMD_REJECTED;
     debug_touch = v;
     if (v == 2) {
         txString(":Display pressure option; font set to m10\r");
@@ -366,7 +303,7 @@ int cmdHotSpotClearAll(char *line) {
 
 int cmdHotSpotClear(char *line) {
     int n;
-    if (sscanf(line, "xc %d", &n) != 1) return CMD_REJECTED;
+    if (scanArgs(line, &n) != 1) return CMD_REJECTED;
     if (n < FIRST_REGION || n >= HOTSPOT_COUNT) {
         char t[48];
         snprintf(t, sizeof t, ":touch index must be %d to %d\r", FIRST_REGION, HOTSPOT_COUNT - 1);
@@ -462,22 +399,82 @@ int cmdHotSpotFlags(char *line) {
 // ---------------------------------------------------------------------------------------
 // Buttons.
 
+// The picture of one state: the bitmap number when it names a bitmap of the image, else 0
+// for the built-in picture; with its size.
+static s32 pictureOf(int given, int index, int state, int *w, int *h) {
+    const ExtMemDirEntry *e = given ? KT_GetExtBitmap(index) : nullptr;
+    if (e) {
+        *w = KT_BitmapWidth(e);
+        *h = KT_BitmapHeight(e);
+        return index;
+    }
+    const GUI_BITMAP *bm = state ? kt_bmbutton_dn : kt_bmbutton_up;
+    *w = bm->XSize;
+    *h = bm->YSize;
+    return 0;
+}
+
+// "bd n x y style "label" ["label"] dx dy [dx dy] [up [down]]": a bitmap button; toggles take
+// two labels and two offsets. Stored bitmaps up and down replace the built-in pictures.
 int cmdDefineButton(char *line) {
     int n, x, y, style;
-    if (sscanf(line, "bd %d%d%d%d", &n, &x, &y, &style) != 4) return CMD_REJECTED;
-    return cmd_ButtonDefine(line, n, x, y, style);
+    int skip = 0;  // the labels follow the four numbers
+    if (sscanf(line, "bd %d%d%d%d%n", &n, &x, &y, &style, &skip) < 4) return CMD_REJECTED;
+    if (n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
+    KT_Touch_HotSpot_Unset(n);
+    bool toggle = KT_Button_IsToggle(style);
+    if (!toggle && !KT_Button_IsMomentary(style)) {
+        txString("Err: invalid <type>\r");
+        return CMD_REJECTED;
+    }
+    const char *missing = toggle ? "Err: missing state arguments\r" : "Err: missing button arguments\r";
+    if (skip <= 0) {
+        txString(missing);
+        return CMD_REJECTED;
+    }
+    char *rest = line + skip;
+    const char *text[2] = {escstr(rest, '"', &rest), nullptr};
+    if (text[0] && toggle) text[1] = escstr(rest, '"', &rest);
+    if (!text[0] || (toggle && !text[1])) {
+        txString(missing);
+        return CMD_REJECTED;
+    }
+    int v[6];
+    int got = sscanf(rest ? rest : "", "%d %d %d %d %d %d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+    int offsets = toggle ? 4 : 2;
+    if (got < offsets) {
+        txString(missing);
+        return CMD_REJECTED;
+    }
+    int upW, upH, dnW, dnH;
+    s32 up = pictureOf(got > offsets, v[offsets], 0, &upW, &upH);
+    s32 dn = pictureOf(got > offsets + 1, v[offsets + 1], 1, &dnW, &dnH);
+    if (upW < 1 || upH < 1 || dnW < 1 || dnH < 1) {
+        txString("Err: bitmap dimension less than 1\r");
+        return CMD_REJECTED;
+    }
+    if (upW != dnW) {
+        txString("Err: bitmaps have different width\r");
+        return CMD_REJECTED;
+    }
+    if (upH != dnH) {
+        txString("Err: bitmaps have different height\r");
+        return CMD_REJECTED;
+    }
+    KT_Button_Define(n, x + Origin_X, y + Origin_Y, style, text, v, up, dn, upW, upH);
+    return CMD_DONE;
 }
 
 int cmdButtonClear(char *line) {
     int n;
-    if (sscanf(line, "bc %d", &n) != 1 || n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
+    if (scanArgs(line, &n) != 1 || n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
     KT_Touch_HotSpot_Unset(n);
     return CMD_DONE;
 }
 
 int cmdButtonState(char *line) {
     int n, s;
-    if (sscanf(line, "ssb %d %d", &n, &s) != 2) return CMD_REJECTED;
+    if (scanArgs(line, &n, &s) != 2) return CMD_REJECTED;
     if ((s != 0 && s != 1) || n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
     HotSpot *h = &TouchHotSpots[n];
     if (h->kind == KIND_FREE) return CMD_DONE;

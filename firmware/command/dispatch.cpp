@@ -3,6 +3,7 @@
 // their beginning. A new command goes in where its first match is the intended one.
 #include "dispatch.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -216,7 +217,7 @@ const CommandEntry commandChain[COMMAND_COUNT] = {
     {TEST_PREFIX,      3,  "wrf",                   cmdLcdReg,             NULL},          // 153 LCD controller register
     {TEST_EXACT,       0,  "*panel",                cmdPanelName,          NULL},          // 154 report the panel name
     {TEST_PREFIX,      7,  "*config",               cmdConfigName,         NULL},          // 155 configuration name
-    {TEST_PREFIX,      10, "*touchSwap",            cmdTouchSwap,          NULL},          // 156 swap touch axes
+    {TEST_PREFIX,      10, "*touchSwap",            cmdSetting,            NULL},          // 156 swap touch axes
     {TEST_EXACT,       0,  "*tt",                   cmdTouchTrace,         NULL},          // 157 show the touch trace
     {TEST_EXACT,       0,  "*ttt",                  cmdTouchTraceTest,     NULL},          // 158 touch trace test
     {TEST_PREFIX,      9,  "*touchadj",             cmdTouchAdjust,        NULL},          // 159 interactive panel timing adjustment
@@ -225,19 +226,19 @@ const CommandEntry commandChain[COMMAND_COUNT] = {
     {TEST_EXACT,       0,  "*td2",                  cmdTouchStateDisplay,  NULL},          // 162 touch state display
     {TEST_PATTERN,     1,  "*R %x",                 cmdRegRead,            NULL},          // 163 read a 32-bit register
     {TEST_PATTERN,     2,  "*W %x %x",              cmdRegWrite,           NULL},          // 164 write a 32-bit register
-    {TEST_PREFIX,      7,  "*orient",               cmdOrient,             NULL},          // 165 display orientation
-    {TEST_PREFIX,      8,  "*autoCal",              cmdAutoCal,            NULL},          // 166 calibration at start
-    {TEST_PREFIX,      6,  "*tspan",                cmdTouchSpan,          NULL},          // 167 touch setting
-    {TEST_PREFIX,      5,  "*tplo",                 cmdTouchPressureLow,   NULL},          // 168 touch setting
-    {TEST_PREFIX,      5,  "*tphi",                 cmdTouchPressureHigh,  NULL},          // 169 touch setting
-    {TEST_PREFIX,      11, "*tpDeltaLim",           cmdTouchDeltaLimit,    NULL},          // 170 touch setting
-    {TEST_PREFIX,      6,  "*tsamp",                cmdTouchSamples,       NULL},          // 171 touch setting
-    {TEST_PREFIX,      10, "*tcTimeout",            cmdCalTimeout,         NULL},          // 172 calibration timeout
+    {TEST_PREFIX,      7,  "*orient",               cmdSetting,            NULL},          // 165 display orientation
+    {TEST_PREFIX,      8,  "*autoCal",              cmdSetting,            NULL},          // 166 calibration at start
+    {TEST_PREFIX,      6,  "*tspan",                cmdSetting,            NULL},          // 167 touch setting
+    {TEST_PREFIX,      5,  "*tplo",                 cmdSetting,            NULL},          // 168 touch setting
+    {TEST_PREFIX,      5,  "*tphi",                 cmdSetting,            NULL},          // 169 touch setting
+    {TEST_PREFIX,      11, "*tpDeltaLim",           cmdSetting,            NULL},          // 170 touch setting
+    {TEST_PREFIX,      6,  "*tsamp",                cmdSetting,            NULL},          // 171 touch setting
+    {TEST_PREFIX,      10, "*tcTimeout",            cmdSetting,            NULL},          // 172 calibration timeout
     {TEST_PREFIX,      3,  "*vq",                   cmdVq,                 NULL},          // 173 VQ output pin
-    {TEST_PREFIX,      9,  "*maxBrite",             cmdMaxBrite,           NULL},          // 174 PWM value for full brightness
-    {TEST_PREFIX,      9,  "*minBrite",             cmdMinBrite,           NULL},          // 175 PWM value for zero brightness
-    {TEST_PREFIX,      13, "*invEnaHiTrue",         cmdInvEnaHiTrue,       NULL},          // 176 inverter enable polarity
-    {TEST_PREFIX,      12, "*pwmIsEnable",          cmdPwmIsEnable,        NULL},          // 177 brightness by PWM
+    {TEST_PREFIX,      9,  "*maxBrite",             cmdSetting,            NULL},          // 174 PWM value for full brightness
+    {TEST_PREFIX,      9,  "*minBrite",             cmdSetting,            NULL},          // 175 PWM value for zero brightness
+    {TEST_PREFIX,      13, "*invEnaHiTrue",         cmdSetting,            NULL},          // 176 inverter enable polarity
+    {TEST_PREFIX,      12, "*pwmIsEnable",          cmdSetting,            NULL},          // 177 brightness by PWM
     {TEST_PREFIX,      10, "*touchMode",            cmdTouchMode,          NULL},          // 178 touch mode
     {TEST_EXACT,       0,  "*getScreenAsBMPFile",   cmdScreenToBmp,        NULL},          // 179 screen to a BMP file on the SD card
     {TEST_PREFIX,      9,  "*firmware",             cmdFirmwareTag,        NULL},          // 180 report the firmware tag
@@ -291,4 +292,31 @@ const CommandEntry *findCommand(const char *line) {
 int commandIndexOf(const char *line) {
     const CommandEntry *e = findCommand(line);
     return e == NULL ? 0 : (int)(e - commandChain) + 1;
+}
+
+// The entry whose handler runs, and its line. Handlers may run further lines (macros), so
+// every run restores what it found.
+static const CommandEntry *runningEntry;
+static const char *runningLine;
+
+int runCommand(const CommandEntry *e, char *line) {
+    const CommandEntry *outerEntry = runningEntry;
+    const char *outerLine = runningLine;
+    runningEntry = e;
+    runningLine = line;
+    int result = e->handler(line);
+    runningEntry = outerEntry;
+    runningLine = outerLine;
+    return result;
+}
+
+int scanArgs(const char *line, ...) {
+    // A handler called directly, not through the chain, finds its entry the same way.
+    const CommandEntry *e = line == runningLine && runningEntry ? runningEntry : findCommand(line);
+    if (e == NULL || (e->test != TEST_PATTERN && e->test != TEST_PATTERN_MIN)) return 0;
+    va_list ap;
+    va_start(ap, line);
+    int n = vsscanf(line, e->word, ap);
+    va_end(ap);
+    return n;
 }

@@ -36,6 +36,14 @@ extern const CommandEntry commandChain[COMMAND_COUNT];
 // The first entry that takes the line, or NULL when none does.
 const CommandEntry *findCommand(const char *line);
 
+// Runs the entry's handler on the line; while it runs, scanArgs knows the entry.
+int runCommand(const CommandEntry *e, char *line);
+
+// Scans the values of the line with the pattern of the chain entry that took it, so that a
+// handler names only where the values go and the syntax stands in the chain alone. Returns
+// what sscanf returns; 0 when the line belongs to no pattern entry.
+int scanArgs(const char *line, ...);
+
 // Position 1..COMMAND_COUNT in the chain of the entry that takes the line; 0 for none.
 int commandIndexOf(const char *line);
 

@@ -4,11 +4,18 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../comm/Rtosinit.h"
 #include "dispatch.h"
 
 char out_buffer[OUT_BUFFER_SIZE];
 s32 Origin_X;
 s32 Origin_Y;
+
+void replyNumber(long v) {
+    char t[24];
+    snprintf(t, sizeof t, "%ld\r", v);
+    txString(t);
+}
 
 const u32 color_map[COLOR_MAP_SIZE] = {
     0x000000,  // black
@@ -41,7 +48,7 @@ int parse_command(char *line) {
     if (line == NULL) return CMD_REJECTED;
     const CommandEntry *entry = findCommand(line);
     if (entry == NULL) return CMD_REJECTED;
-    int result = entry->handler(line);
+    int result = runCommand(entry, line);
     // Handlers may forward another module's return value; only 0, 2 and 3 mean anything
     // but "done", and the main loop and macros see nothing else.
     if (result == CMD_REJECTED || result == CMD_CORRUPT || result == CMD_NO_REPLY) return result;

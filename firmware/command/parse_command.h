@@ -31,6 +31,9 @@ extern const u32 color_map[COLOR_MAP_SIZE]; // colours of the "s" command, 0x00B
 extern s32 Origin_X;                       // the host's drawing origin
 extern s32 Origin_Y;
 
+// The one reply of a number: "%ld\r" on the command port.
+void replyNumber(long v);
+
 // Runs the handler of the first chain entry that takes the line; 0 when none does.
 // The result is folded to 0..3: any other handler value counts as done (1).
 int parse_command(char *line);

@@ -1,8 +1,5 @@
 #include "KT_beep.h"
 
-#include <stdio.h>
-
-#include "comm/Rtosinit.h"
 #include "miscdrivers.h"
 #include "storage/KT_eeprom.h"
 
@@ -165,58 +162,4 @@ void BeepTimerCheck(void) {
             Beep_Hardware_On();
         }
     }
-}
-
-static void reportNumber(long v) {
-    char reply[16];
-    snprintf(reply, sizeof reply, "%ld\r", v);
-    txNotify(reply);
-}
-
-int KT_Beep_VolumeCommand(const char *line) {
-    const char *p = line + 2;  // after "bv"
-    int keep = 0;              // "bvs": set without saving
-    if (*p == 's') {
-        keep = 1;
-        ++p;
-    }
-    const char *q = p;
-    while (*q == ' ' || *q == '\t') ++q;
-    int relative = *q == '+' || *q == '-';
-    int v;
-    if (sscanf(p, "%d", &v) != 1) {
-        if (keep) return 0;  // "bvs" says it sets a value
-        reportNumber(GetBeepVolume());
-        return 1;
-    }
-    long level;
-    if (relative) {
-        level = (long)GetBeepVolume() + v;
-        if (level < 0) level = 0;
-    } else {
-        if (v < 0) return 0;
-        level = v;
-    }
-    if (level > 255) level = 255;
-    SetBeepVolume((u8)level);
-    if (!keep) KT_EEPROM_Save();
-    return 1;
-}
-
-int KT_Beep_FrequencyCommand(const char *line) {
-    const char *p = line + 2;  // after "bf"
-    int keep = 0;
-    if (*p == 's') {
-        keep = 1;
-        ++p;
-    }
-    unsigned f;
-    if (sscanf(p, "%u", &f) != 1) {
-        if (keep) return 0;  // a missing value fails
-        reportNumber((long)GetBeepFrequency());
-        return 1;
-    }
-    BeepFrequency(f);
-    if (!keep) KT_EEPROM_Save();
-    return 1;
 }

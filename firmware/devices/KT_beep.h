@@ -32,8 +32,4 @@ void BeepRepeat(u32 on, u32 off);
 int AlarmSet(s32 type);
 void BeepTimerCheck(void);
 
-// "bv"/"bvs" and "bf"/"bfs" in all their forms (the whole line); the command result.
-int KT_Beep_VolumeCommand(const char *line);
-int KT_Beep_FrequencyCommand(const char *line);
-
 #endif

@@ -1,8 +1,5 @@
 #include "KT_led.h"
 
-#include <string.h>
-
-#include "app/GUIDEMO.h"
 #include "board.h"
 #include "miscdrivers.h"
 
@@ -10,6 +7,7 @@ volatile u32 ledFlashActive;
 volatile u32 ledFlashVal;
 volatile u32 ledFlashTimer;
 volatile u32 ledState;
+volatile u32 userLedState;
 
 // The LED pin is active low. The tick changes this bit too (flashing), so the main loop's
 // write is one call on the one pin, never a wider read-modify-write.
@@ -41,19 +39,4 @@ void KT_Led_Tick(void) {
         Led((int)ledState);
         ledFlashTimer = ledFlashVal;
     }
-}
-
-int KT_Led_Command(const char *word) {
-    if (strcmp(word, "on") == 0) {
-        userLedState = LED_OWNER_HOST_ON;
-        Led(1);
-    } else if (strcmp(word, "off") == 0) {
-        userLedState = LED_OWNER_HOST_OFF;
-        Led(0);
-    } else if (strcmp(word, "sys") == 0) {
-        userLedState = LED_OWNER_SYSTEM;  // the LED keeps its level until the next macro
-    } else {
-        return 0;
-    }
-    return 1;
 }

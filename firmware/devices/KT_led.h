@@ -11,15 +11,12 @@ extern volatile u32 ledFlashActive;  // non-zero while the LED flashes
 extern volatile u32 ledFlashVal;     // flash half-period in ticks
 extern volatile u32 ledFlashTimer;   // ticks left in the current half-period
 extern volatile u32 ledState;        // level the flashing drives next (0 off, 1 on)
-// The owner is userLedState (LED_OWNER_*), kept by the main-loop module.
+extern volatile u32 userLedState;   // the owner (LED_OWNER_*)
 
 void Led(int on);
 void KT_led_set(int v);
 void KT_led_init(void);
 void FlashLed(u32 period);
 void KT_Led_Tick(void);  // the tick's flashing step
-
-// "led %9s": "on", "off" or "sys". Returns 1, or 0 for any other word.
-int KT_Led_Command(const char *word);
 
 #endif

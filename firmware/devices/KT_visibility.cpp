@@ -1,9 +1,6 @@
 #include "KT_visibility.h"
 
-#include <stdio.h>
-
 #include "board.h"
-#include "comm/Rtosinit.h"
 #include "KT_timer.h"
 #include "miscdrivers.h"
 #include "storage/KT_eeprom.h"
@@ -92,33 +89,6 @@ void KT_Display_Off(void) {
     KT_LCD_Data(0);
     KT_Delay(5);
     KT_Panel_Power(0);
-}
-
-int KT_Brite_Command(const char *line) {
-    const char *p = line + 3;  // after "xbb"
-    int keep = 0;              // "xbbs": set without saving
-    if (*p == 's') {
-        keep = 1;
-        ++p;
-    }
-    int relative = p[0] == '+' || p[0] == '-' || (p[0] && (p[1] == '+' || p[1] == '-'));
-    int v;
-    if (sscanf(p, "%d", &v) != 1) {
-        char reply[16];
-        snprintf(reply, sizeof reply, "%d\r", eepromData.brite);
-        txNotify(reply);
-        return 1;
-    }
-    if (relative) {
-        // Widen before adding so that no input can overflow the sum.
-        long sum = (long)eepromData.brite + v;
-        v = sum < 0 ? 0 : sum > 255 ? 255 : (int)sum;
-    } else if (v < 0 || v > 255) {
-        return 0;
-    }
-    KT_Brite_Set((u8)v);
-    if (!keep) KT_EEPROM_Save();
-    return 1;
 }
 
 void KT_Brite_PwmSource(int pwmIsEnable) {

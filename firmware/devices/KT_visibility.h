@@ -25,8 +25,6 @@ void KT_Display_PowerUp(void);  // the start-up sequence, ending with the stored
 void KT_Display_On(void);       // "v on"
 void KT_Display_Off(void);      // "v of"
 
-// "xbb" in all its forms (the whole line). Returns the command result.
-int KT_Brite_Command(const char *line);
 // "*pwmIsEnable %d": the output source that goes with the setting.
 void KT_Brite_PwmSource(int pwmIsEnable);
 

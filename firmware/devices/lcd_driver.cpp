@@ -7,7 +7,6 @@
 #include "../memmap.h"
 #include "../gui/LCD.h"
 #include "../storage/KT_eeprom.h"
-#include "../command/parse_command.h"
 #include "KT_timer.h"
 
 u16 LCD_WIDTH = 640;
@@ -105,9 +104,4 @@ void wvr(int y) {
         }
         boardIdle();
     }
-}
-
-void wrf(int x, int y) {
-    (void)x;
-    wvr(y + Origin_Y);
 }

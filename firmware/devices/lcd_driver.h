@@ -32,8 +32,6 @@ void KT_Reset_LUT(void);
 // Waits until it is safe to draw at screen row y: the scan is half a frame away from it.
 // Returns after at most 20 ms (it uses gpTimer, shortening a wait the caller runs on it).
 void wvr(int y);
-// The same for row y + Origin_Y; x is not used.
-void wrf(int x, int y);
 // The 12-bit colour-table value of pixel index i.
 u16 lutEntry(unsigned index);
 

@@ -6,16 +6,19 @@
 
 // ---- glyph drawing --------------------------------------------------------------------------
 
-static inline int chan(u16 v, int shift, int mask) { return (v >> shift) & mask; }
-
+// The two colours are blended as 8-bit channels of their colour values, as a glyph's coverage
+// describes them; blending the 5- and 6-bit fields would lose a step at light coverage.
 u16 GUI_BlendIndex(u16 fg, u16 bg, int a) {
     if (a >= 15) return fg;
     if (a <= 0) return bg;
+    GUI_COLOR f = LCD_Index2Color(fg), b = LCD_Index2Color(bg);
     int na = 15 - a;
-    int r = (chan(fg, 11, 0x1F) * a + chan(bg, 11, 0x1F) * na) / 15;
-    int g = (chan(fg, 5, 0x3F) * a + chan(bg, 5, 0x3F) * na) / 15;
-    int b = (chan(fg, 0, 0x1F) * a + chan(bg, 0, 0x1F) * na) / 15;
-    return (u16)((r << 11) | (g << 5) | b);
+    GUI_COLOR mix = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        u32 cf = (f >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+        mix |= ((cf * (u32)a + cb * (u32)na) / 15) << shift;
+    }
+    return (u16)LCD_L0_Color2Index(mix);
 }
 
 // Coverage (0..15) of the glyph pixel at (col, row).

@@ -17,7 +17,8 @@ typedef struct {
 // transparent mode blends over the screen, XOR inverts under the ink. The cursor does not move.
 void GUI_DrawGlyph(const GUI_GLYPH &g);
 
-// fg over bg at coverage a (0..15), per RGB565 channel.
+// fg over bg at coverage a (0..15): (f x a + b x (15 - a)) / 15 in each 8-bit channel of the
+// two indices' colour values, back to an index.
 u16 GUI_BlendIndex(u16 fg, u16 bg, int a);
 
 #endif

@@ -104,6 +104,43 @@ void LCD_WriteRow(int x, int y, int n, const u16 *src) {
     memcpy(frame() + y * LCD_XSIZE + x0, src + (x0 - x), (size_t)(x1 - x0 + 1) * 2);
 }
 
+// Cuts row y, columns x..x+n-1, to the frame: false when nothing is left; *skip gets the
+// number of leading pixels that fall off the left edge.
+static bool rowInFrame(int *x, int y, int *n, int *skip) {
+    if (y < 0 || y >= LCD_YSIZE || *n <= 0) return false;
+    long long x0 = *x, x1 = (long long)*x + *n;
+    *skip = x0 < 0 ? (int)-x0 : 0;
+    if (x0 < 0) x0 = 0;
+    if (x1 > LCD_XSIZE) x1 = LCD_XSIZE;
+    if (x0 >= x1) return false;
+    *x = (int)x0;
+    *n = (int)(x1 - x0);
+    return true;
+}
+
+void LCD_ReadRowRaw(int x, int y, int n, u16 *dst) {
+    int skip;
+    if (!rowInFrame(&x, y, &n, &skip)) return;
+    memcpy(dst + skip, frame() + y * LCD_XSIZE + x, (size_t)n * 2);
+}
+
+void LCD_WriteRowRaw(int x, int y, int n, const u16 *src) {
+    int skip;
+    if (!rowInFrame(&x, y, &n, &skip)) return;
+    memcpy(frame() + y * LCD_XSIZE + x, src + skip, (size_t)n * 2);
+}
+
+void LCD_WriteRowBytes(int x, int y, int n, const u8 *src, int transparent, u16 key) {
+    int skip;
+    if (!rowInFrame(&x, y, &n, &skip)) return;
+    u16 *p = frame() + y * LCD_XSIZE + x;
+    const u8 *s = src + 2 * skip;
+    for (int i = 0; i < n; ++i) {
+        u16 v = (u16)(s[2 * i] | s[2 * i + 1] << 8);
+        if (!transparent || v != key) p[i] = v;
+    }
+}
+
 void LCD_DrawPixel(int x, int y) {
     if (!inClip(x, y)) return;
     u16 *p = frame() + y * LCD_XSIZE + x;

@@ -36,6 +36,14 @@ void LCD_XorRect(int x0, int y0, int x1, int y1);
 // Writes n indices from src to row y starting at x, clipped.
 void LCD_WriteRow(int x, int y, int n, const u16 *src);
 
+// Raw row copies between the frame buffer and memory, bounded by the frame buffer (not by the
+// clip rectangle, no draw mode): the part of the row outside the frame is skipped.
+void LCD_ReadRowRaw(int x, int y, int n, u16 *dst);
+void LCD_WriteRowRaw(int x, int y, int n, const u16 *src);
+// Writes n pixels of little-endian RGB565 bytes (stored image data, any alignment) to row y
+// from x on, bounded by the frame buffer; with `transparent`, pixels equal to key are skipped.
+void LCD_WriteRowBytes(int x, int y, int n, const u8 *src, int transparent, u16 key);
+
 // The clip rectangle cut with (x0, y0, x1, y1): false when nothing is left.
 bool LCD_ClipToContext(int *x0, int *y0, int *x1, int *y1);
 

@@ -73,7 +73,7 @@ static bool macroArea(MacroArea *a, int *code) {
         *code = -2;
         return false;
     }
-    a->end = ExtMemBuffer + h->size;
+    a->end = ExtMemBuffer + KT_ExtMem_Staged();
     u32 rec = extRd32(&e->record);
     if (rec < EXTMEM_ADDR) rec += EXTMEM_ADDR;  // not fixed up (yet): an offset
     const u8 *t = KT_ExtMem_Range(rec, 0);
@@ -148,9 +148,10 @@ static bool macroText(const MacroEntry *m, const char **text, const char **end) 
     }
     const ExtMemHeader *h = KT_ExtMem_Header();
     const u8 *p = KT_ExtMem_Range(t, 0);
-    if (!h || !p || p >= ExtMemBuffer + h->size) return false;
+    const u8 *imageEnd = ExtMemBuffer + KT_ExtMem_Staged();
+    if (!h || !p || p >= imageEnd) return false;
     *text = (const char *)p;
-    *end = (const char *)ExtMemBuffer + h->size;
+    *end = (const char *)imageEnd;
     return true;
 }
 

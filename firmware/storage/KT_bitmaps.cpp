@@ -13,6 +13,7 @@
 #include "../devices/KT_timer.h"
 #include "../devices/lcd_driver.h"
 #include "../gui/GUI.h"
+#include "../gui/LCD.h"
 #include "../memmap.h"
 
 // The record of an entry whose record field is already an address, or none.
@@ -79,7 +80,6 @@ static int pixelsOf(const ExtMemDirEntry *e, Pixels *px) {
 // source pixels equal to `key` leave the screen as it is.
 static void copyPixels(const Pixels *px, long long x, long long y, int sx0, int sy0, int sx1, int sy1, int transparent,
                        u16 key) {
-    u16 *fb = vram;
     // Source column sx lands on screen column x + sx - sx0: keep those inside the screen.
     long long c0 = sx0, c1 = sx1;
     if (x < 0 && (long long)sx0 - x > c0) c0 = (long long)sx0 - x;
@@ -91,11 +91,7 @@ static void copyPixels(const Pixels *px, long long x, long long y, int sx0, int 
     for (long long sy = r0; sy < r1; ++sy) {
         long long dy = y + (sy - sy0);
         const u8 *row = px->data + 2u * ((u32)sy * px->stride);
-        long long base = dy * SCREEN_W + x - sx0;
-        for (long long sx = c0; sx < c1; ++sx) {
-            u16 p = extRd16(row + 2 * sx);
-            if (!transparent || p != key) fb[base + sx] = p;
-        }
+        LCD_WriteRowBytes((int)(x + c0 - sx0), (int)dy, (int)(c1 - c0), row + 2 * c0, transparent, key);
     }
 }
 
@@ -224,59 +220,6 @@ int KT_DrawBitmap(const ExtMemDirEntry *e, int x, int y) {
         default:
             return 0;
     }
-}
-
-// ---------------------------------------------------------------------------------------
-// Descriptors for pictures kept by reference.
-
-static GUI_BITMAP descPool[BITMAP_DESC_SLOTS];
-static int descNumber[BITMAP_DESC_SLOTS];  // bitmap number of each slot, 0 = free
-
-void KT_ForgetBitmapDescriptors(void) {
-    memset(descNumber, 0, sizeof descNumber);
-    memset(descPool, 0, sizeof descPool);
-}
-
-const GUI_BITMAP *KT_GetExtBitmapDescriptor(int n) {
-    const ExtMemDirEntry *e = KT_GetExtBitmap(n);
-    if (!e) return 0;
-    int slot = -1;
-    for (int i = 0; i < BITMAP_DESC_SLOTS; ++i) {
-        if (descNumber[i] == n) return &descPool[i];
-        if (slot < 0 && descNumber[i] == 0) slot = i;
-    }
-    if (slot < 0) return 0;
-    GUI_BITMAP bm;
-    memset(&bm, 0, sizeof bm);
-    if (e->type == EXTMEM_RLE) {
-        const ExtBitmap *r = recordOf(e);
-        u32 data = extRd32(&r->data);
-        u32 avail = KT_ExtMem_BytesFrom(data), inRecord = streamBytes(e, r);
-        if (inRecord < avail) avail = inRecord;
-        if (avail == 0) return 0;
-        bm.XSize = extRd16(&r->width);
-        bm.YSize = extRd16(&r->height);
-        bm.BytesPerLine = (u16)(2 * bm.XSize);
-        bm.BitsPerPixel = 16;
-        bm.pData = (const u8 *)sdramPtr(data);
-        bm.pMethods = &GUI_BitmapMethodsRLEM16;
-        bm.NumBytes = avail;
-    } else {
-        Pixels px;
-        // Whole rows only: a descriptor's data covers BytesPerLine times YSize.
-        if (!pixelsOf(e, &px) || !KT_ExtMem_Range(sdramAddr(px.data), 2u * px.stride * (u32)px.h)) return 0;
-        bm.XSize = (u16)px.w;
-        bm.YSize = (u16)px.h;
-        bm.BytesPerLine = (u16)(2 * px.stride);
-        bm.BitsPerPixel = 16;
-        bm.pData = px.data;
-        bm.pMethods = &GUI_BitmapMethods565;
-        bm.NumBytes = 2u * px.stride * (u32)px.h;
-    }
-    if (bm.NumBytes == 0) return 0;
-    descPool[slot] = bm;
-    descNumber[slot] = n;
-    return &descPool[slot];
 }
 
 int KT_DrawBitmapW(const ExtMemDirEntry *e, int x, int y) {

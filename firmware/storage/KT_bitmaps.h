@@ -33,14 +33,6 @@ int KT_DrawBitmapTr(const ExtMemDirEntry *e, int x, int y, u16 colour);
 int KT_DrawBitmapCutOff(const ExtMemDirEntry *e, int x, int y, int xStart, int yStart, int xEnd, int yEnd);
 int KT_DrawBitmapTrClipAbs(const ExtMemDirEntry *e, int x, int y, int x0, int y0, int x1, int y1, u16 colour);
 
-// A graphics-library descriptor of bitmap n (types 1 and 5 as 16-bit pixels, type 2 as an RLE16
-// stream), for those that keep a picture as a descriptor (buttons). Descriptors come from a
-// pool of BITMAP_DESC_SLOTS, one per bitmap number, emptied by every image load; none when the
-// bitmap does not exist, cannot be drawn or the pool is full.
-#define BITMAP_DESC_SLOTS 256
-const GUI_BITMAP *KT_GetExtBitmapDescriptor(int n);
-void KT_ForgetBitmapDescriptors(void);
-
 // "lsbmp" (n < 0: the whole directory). Returns the command result.
 int KT_ListBitmaps(int n);
 

@@ -4,11 +4,10 @@
 #include <string.h>
 
 #include "comm/Rtosinit.h"
-#include "devices/KT_beep.h"
 #include "devices/miscdrivers.h"
-#include "macros/KT_macros.h"
 #include "fs/file_sys.h"
 #include "memmap.h"
+#include "settings.h"
 #include "board.h"
 
 EepromImage eepromData;
@@ -267,36 +266,35 @@ int lookforQuotedString(const char *text, const char *key, char *dest, int size,
 // ---------------------------------------------------------------------------------------
 // Configuration text
 
-// What a configuration key may store, and how its value is shaped for the field.
-enum Shape { SHAPE_CUT, SHAPE_BOOL, SHAPE_AND3 };
-
-// The plain rule: a value that differs from the field (compared as a 32-bit number) is
-// stored, cut to the field's width or shaped, and counts as a change.
-static void plainKey(const char *text, const char *key, void *field, int width, Shape shape,
-                     int echo, int *changed) {
+// One key of the file: a value read and differing from the field (compared as a 32-bit
+// number) is stored as the row's rule shapes it and counts as a change.
+static void applyKey(const char *text, const Setting *row, int echo, int *changed) {
+    if (row->kind == KIND_QUOTED) {
+        char name[sizeof eepromData.config];
+        char *dest = (char *)&eepromData + row->offset;
+        if (lookforQuotedString(text, row->key, name, sizeof name, echo) &&
+            strncmp(name, dest, row->width) != 0) {
+            strncpy(dest, name, row->width);
+            *changed = 1;
+        }
+        return;
+    }
     s32 v;
-    if (!lookfor(text, key, 'd', &v, echo)) return;
-    s32 cur = width == 1 ? *(u8 *)field : width == 2 ? *(u16 *)field : *(s32 *)field;
-    if (v == cur) return;
-    u32 store = shape == SHAPE_BOOL ? (v != 0) : shape == SHAPE_AND3 ? ((u32)v & 3) : (u32)v;
-    if (width == 1)
-        *(u8 *)field = (u8)store;
-    else if (width == 2)
-        *(u16 *)field = (u16)store;
-    else
-        *(u32 *)field = store;
+    if (!lookfor(text, row->key, (char)row->kind, &v, echo)) return;
+    if (row->fileRule == RULE_CUSTOM) {
+        row->fileApply(v, changed);
+        return;
+    }
+    u32 before = settingValue(row);
+    if (row->fileRule == RULE_FLAG) {
+        settingStore(row, RULE_FLAG, v);
+        if (settingValue(row) != before) *changed = 1;
+        return;
+    }
+    if (v == (s32)before) return;
+    settingStore(row, row->fileRule, v);
     *changed = 1;
 }
-
-static void setFlag(u8 *field, int on, int *changed) {
-    u8 v = on ? FLAG_ON : 0xFF;
-    if (*field != v) {
-        *field = v;
-        *changed = 1;
-    }
-}
-
-#define PLAIN(key, field, shape) plainKey(text, key, &eepromData.field, sizeof eepromData.field, shape, echo, &changed)
 
 void KT_EEPROM_Config(const char *text, int complete) {
     int echo = 0;
@@ -304,81 +302,17 @@ void KT_EEPROM_Config(const char *text, int complete) {
     if (!complete) {
         pout(":Config.ini could not be loaded\r");
     } else {
-        s32 v;
-        if (lookfor(text, "verbose", 'd', &v, 0)) {
-            echo = v;
-            if (v) pout(":config.ini verbose mode enabled\r");
-        }
-
-        if (lookfor(text, "autoCal", 'd', &v, echo)) setFlag(&eepromData.autoCal, v != 0, &changed);
-        if (lookfor(text, "macdebug", 'd', &v, echo) && v != (s32)macroVerbose) {
-            macroVerbose = (u8)(v & 1);
-            changed = 1;
-        }
-        PLAIN("orient", orient, SHAPE_AND3);
-        PLAIN("invEnaHiTrue", invEnaHiTrue, SHAPE_BOOL);
-        PLAIN("touchSwap", touchSwap, SHAPE_BOOL);
-        PLAIN("tplo", tplo, SHAPE_CUT);
-        PLAIN("tphi", tphi, SHAPE_CUT);
-        PLAIN("tpDeltaLim", tpDeltaLim, SHAPE_CUT);
-        PLAIN("tsamp", tsamp, SHAPE_CUT);
-        PLAIN("tspan", tspan, SHAPE_CUT);
-        PLAIN("touchMode", touchMode, SHAPE_CUT);
-        PLAIN("tcTimeout", tcTimeout, SHAPE_CUT);
-        if (lookfor(text, "auxEsc", 'x', &v, echo) && v != (s32)eepromData.auxEsc) {
-            eepromData.auxEsc = (u8)v;
-            changed = 1;
-        }
-        if (lookfor(text, "beepFreq", 'd', &v, echo) && (u32)v != GetBeepFrequency()) {
-            BeepFrequency((u32)v);
-            changed = 1;
-        }
-        if (lookfor(text, "beepVol", 'd', &v, echo) && (u8)v != GetBeepVolume()) {
-            SetBeepVolume((u8)v);
-            changed = 1;
-        }
-        PLAIN("typematicDelay", typematicDelay, SHAPE_CUT);
-        PLAIN("typematicRepeat", typematicRepeat, SHAPE_CUT);
-        PLAIN("debounce", debounce, SHAPE_CUT);
-        if (lookfor(text, "PONMAC", 'd', &v, echo)) {
-            u8 index = (u8)v;
-            setFlag(&eepromData.ponmacFlag, index != 0, &changed);
-            if (eepromData.ponmacIndex != index) {
-                eepromData.ponmacIndex = index;
-                changed = 1;
+        for (int i = 0; i < settingsCount; ++i) {
+            const Setting *row = &settingsTable[i];
+            if (row->fileRule != RULE_VERBOSE) {
+                applyKey(text, row, echo, &changed);
+                continue;
             }
-        }
-        if (lookfor(text, "SPL", 'd', &v, echo)) {
-            setFlag(&eepromData.splashFlag, v != 0, &changed);
-            if (v != 0 && v != (s32)eepromData.splashBitmap) {
-                eepromData.splashBitmap = (u8)v;
-                changed = 1;
+            s32 v;
+            if (lookfor(text, row->key, 'd', &v, 0)) {
+                echo = v;
+                if (v) pout(":config.ini verbose mode enabled\r");
             }
-        }
-        PLAIN("hfp", hfp, SHAPE_CUT);
-        PLAIN("hpw", hpw, SHAPE_CUT);
-        PLAIN("hbp", hbp, SHAPE_CUT);
-        PLAIN("vfp", vfp, SHAPE_CUT);
-        PLAIN("vpw", vpw, SHAPE_CUT);
-        PLAIN("vbp", vbp, SHAPE_CUT);
-        PLAIN("maxBrite", maxBrite, SHAPE_CUT);
-        PLAIN("minBrite", minBrite, SHAPE_CUT);
-        PLAIN("brite", brite, SHAPE_CUT);
-        PLAIN("pwmIsEnable", pwmIsEnable, SHAPE_BOOL);
-        if (lookfor(text, "mainPort", 'd', &v, echo) && (v == 0 || v == 1) &&
-            eepromData.mainPort != (u8)v) {
-            eepromData.mainPort = (u8)v;
-            changed = 1;
-        }
-        PLAIN("LCDshiftclock", LCDshiftclock, SHAPE_BOOL);
-        if (lookfor(text, "baud0", 'd', &v, echo)) KT_COM_BaudRate((u32)v);
-        if (lookfor(text, "baud1", 'd', &v, echo)) KT_AUX_BaudRate((u32)v);
-
-        char name[sizeof eepromData.config];
-        if (lookforQuotedString(text, "config", name, sizeof name, echo) &&
-            strncmp(name, eepromData.config, sizeof eepromData.config) != 0) {
-            strncpy(eepromData.config, name, sizeof eepromData.config);
-            changed = 1;
         }
     }
 
@@ -392,46 +326,6 @@ void KT_EEPROM_Config(const char *text, int complete) {
         if (echo) pout(":new values stored in EEPROM\r");
     }
     if (eepromData.mainPort == 1) makeUart1Main();
-}
-
-// ---------------------------------------------------------------------------------------
-// Raw EEPROM commands
-
-int KT_EEPROM_ReadCommand(const char *line) {
-    unsigned a;
-    if (sscanf(line, "*eer %x", &a) != 1) return 0;
-    char reply[16];
-    snprintf(reply, sizeof reply, "%02X = %02X\r", a & 0xFF, EEpromRead((u8)a));
-    txString(reply);
-    return 1;
-}
-
-int KT_EEPROM_WriteCommand(const char *line) {
-    unsigned a, v;
-    if (sscanf(line, "*eew %x %x", &a, &v) != 2) return 0;
-    EEpromWrite((u8)a, (u8)v);
-    char reply[16];
-    snprintf(reply, sizeof reply, "%02X = %02X\r", a & 0xFF, EEpromRead((u8)a));
-    txString(reply);
-    return 1;
-}
-
-#define DUMP_END 0x88  // the image and the bytes just past it
-#define DUMP_ROW 8
-
-void KT_EEPROM_Dump(void) {
-    for (int row = 0; row < DUMP_END; row += DUMP_ROW) {
-        u8 b[DUMP_ROW];
-        for (int i = 0; i < DUMP_ROW; ++i) b[i] = EEpromRead((u8)(row + i));
-        char text[64];
-        int n = snprintf(text, sizeof text, "%02X:", row);
-        for (int i = 0; i < DUMP_ROW; ++i) n += snprintf(text + n, sizeof text - (size_t)n, " %02X", b[i]);
-        text[n++] = ' ';
-        for (int i = 0; i < DUMP_ROW; ++i) text[n++] = (b[i] >= 0x21 && b[i] <= 0x79) ? (char)b[i] : '.';
-        text[n++] = '\r';
-        text[n] = 0;
-        txString(text);
-    }
 }
 
 void KT_EEPROM_FactoryReset(void) {

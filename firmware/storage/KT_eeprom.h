@@ -120,10 +120,8 @@ int lookfor(const char *text, const char *key, char kind, s32 *dest, int echo);
 // dest (size bytes with its NUL).
 int lookforQuotedString(const char *text, const char *key, char *dest, int size, int echo);
 
-// The raw EEPROM maintenance commands (the whole line); the command result.
-int KT_EEPROM_ReadCommand(const char *line);   // "*eer %x"
-int KT_EEPROM_WriteCommand(const char *line);  // "*eew %x %x"
-void KT_EEPROM_Dump(void);                     // "*eed"
-void KT_EEPROM_FactoryReset(void);             // "*MFGRESET": never returns
+// Breaks the stored image's marker and resets: the next start applies the defaults. Never
+// returns.
+void KT_EEPROM_FactoryReset(void);
 
 #endif

@@ -8,7 +8,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../app/GUIDEMO.h"
 #include "../comm/Rtosinit.h"
 #include "../devices/KT_led.h"
 #include "../devices/KT_timer.h"
@@ -23,6 +22,7 @@
 #include "KT_fonts.h"
 
 u8 *const ExtMemBuffer = (u8 *)sdramPtr(EXTMEM_ADDR);
+u8 splashShown;
 const u32 ExtMemSize = EXTMEM_SIZE;
 u32 Flash1Size = 0x400000;
 u32 Flash1SectorSize = 0x10000;
@@ -95,19 +95,24 @@ u32 KT_ExtMem_BytesFrom(u32 addr) {
     return ExtMemSize - (addr - EXTMEM_ADDR);
 }
 
+static u32 stagedBytes;
+
+u32 KT_ExtMem_Staged(void) { return stagedBytes; }
+void KT_ExtMem_SetStaged(u32 bytes) { stagedBytes = bytes < ExtMemSize ? bytes : ExtMemSize; }
+
 const ExtMemHeader *KT_ExtMem_Header(void) {
     const ExtMemHeader *h = (const ExtMemHeader *)ExtMemBuffer;
     if (h->magic != EXTMEM_MAGIC || h->entries == 0 || h->size > ExtMemSize) return 0;
     return h;
 }
 
-// A directory entry counts only when it lies inside the image the header describes, so that a
-// truncated image never lends stale bytes of an earlier one as directory entries.
+// A directory entry counts only when it lies inside what the load read, so that a truncated
+// image never lends stale bytes of an earlier one as directory entries.
 ExtMemDirEntry *KT_ExtMem_Entry(u32 i) {
     const ExtMemHeader *h = KT_ExtMem_Header();
     if (!h || i >= h->entries) return 0;
     u32 end = EXTMEM_HEADER_SIZE + EXTMEM_DIRENT_SIZE * (i + 1);
-    if (end > h->size) return 0;
+    if (end > stagedBytes) return 0;
     return (ExtMemDirEntry *)(ExtMemBuffer + EXTMEM_HEADER_SIZE + EXTMEM_DIRENT_SIZE * i);
 }
 
@@ -183,13 +188,16 @@ void KT_Fixup_ExtMem(void) {
 
 // Whatever points into the staging buffer is let go before it is overwritten.
 static void beginLoad(void) {
+    stagedBytes = 0;
     KT_Fonts_ClearUser();
-    KT_ForgetBitmapDescriptors();
     GUI_RLE16_ForgetPosition();
 }
 
 // A failed load must not leave half an image that looks valid.
-static void invalidateImage(void) { memset(ExtMemBuffer, 0, EXTMEM_HEADER_SIZE); }
+static void invalidateImage(void) {
+    memset(ExtMemBuffer, 0, EXTMEM_HEADER_SIZE);
+    stagedBytes = 0;
+}
 
 // ---------------------------------------------------------------------------------------
 // Loading from the Data Flash.
@@ -199,6 +207,7 @@ static void readFlashBlocks(u8 *buffer, u32 from, u32 until) {
         u32 n = EXTMEM_FLASH_BLOCK;
         if (a + n > ExtMemSize) n = ExtMemSize - a;  // never past the staging buffer
         ReadSerialFlash(a, n, buffer + a);
+        if (a + n > stagedBytes) stagedBytes = a + n;
     }
 }
 
@@ -225,6 +234,7 @@ static void earlySplash(u8 *buffer) {
 int Flash1LoadFile(u8 *buffer, u32 flashSize) {
     beginLoad();
     ReadSerialFlash(0, 32, buffer);
+    stagedBytes = 32;
     const ExtMemHeader *h = (const ExtMemHeader *)buffer;
     if (h->magic != EXTMEM_MAGIC) {
         reportBadMagic(h->magic);
@@ -295,6 +305,7 @@ static int CopyBinFileToFlash1(FF_FILE *file, const char *name, u8 *buffer, u32 
         pout("!Failed to read file '%s' into memory\r", name);
         return 21;
     }
+    stagedBytes = len;
     if (len >= EXTMEM_HEADER_SIZE) extWr32(buffer + 4, len);
     return CopyMemToFlash1(len, buffer);
 }
@@ -308,6 +319,7 @@ static int SDLoadBinFileAndSplash(u8 *buffer, u32 size, u32 *count, FF_FILE *fil
     u32 got = fread(buffer, 1, len, file);
     if (count) *count = got;
     if (got != len) return 0;
+    stagedBytes = got;
     u16 magic = len >= 2 ? extRd16(buffer) : 0;
     if (magic != EXTMEM_MAGIC) {
         reportBadMagic(magic);
@@ -482,35 +494,9 @@ int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset) 
 // ---------------------------------------------------------------------------------------
 // Commands.
 
-int KT_ExtMem_ReportSizes(void) {
-    if (SDCardIsReady() && fileExists("SD_dnld.ini"))
-        pout("%ld %ld %ld\r", (long)ExtMemSize, (long)0x100000, (long)ExtMemSize);
-    else
-        pout("%ld %ld %ld\r", (long)Flash1Size, (long)Flash1SectorSize, (long)ExtMemSize);
-    return 1;
-}
-
-int KT_ExtMem_EraseCommand(const char *args) {
-    unsigned magic = 0;
-    int sector = 0;
-    int n = sscanf(args, "%x %d", &magic, &sector);
-    if (n < 1 || magic != EXTMEM_MAGIC) {
-        perr(":Magic value was wrong (got 0x%X, should be 0x%X\r", magic, EXTMEM_MAGIC);
-        return 0;
-    }
-    if (n == 2) {
-        pout(":Erasing sector %d...", sector);
-        if (KT_ExtMem_Erase_Sector(sector) != 0) {
-            pout("\r:Erase sector %d failed\r", sector);
-            return 0;
-        }
-        pout(" done\r");
-        return 1;
-    }
-    pout(":Erasing chip...");
-    KT_ExtMem_Erase_Chip();
-    pout(" done\r");
-    return 1;
+ExtMemSizes KT_ExtMem_Sizes(void) {
+    if (SDCardIsReady() && fileExists("SD_dnld.ini")) return ExtMemSizes{ExtMemSize, 0x100000, ExtMemSize};
+    return ExtMemSizes{Flash1Size, Flash1SectorSize, ExtMemSize};
 }
 
 // One "xmp" line: characters are data bytes, a blank escapes the next character.

@@ -44,6 +44,7 @@ static_assert(sizeof(ExtMemHeader) == EXTMEM_HEADER_SIZE, "image header is 8 byt
 static_assert(sizeof(ExtMemDirEntry) == EXTMEM_DIRENT_SIZE, "directory entries are 12 bytes");
 
 extern u8 *const ExtMemBuffer;  // the staging buffer in SDRAM
+extern u8 splashShown;           // 1 once a splash bitmap stands on the screen
 extern const u32 ExtMemSize;    // its size, 11 MiB
 // Data Flash geometry from its identification (KT_ExtMem_SetGeometry).
 extern u32 Flash1Size;
@@ -57,6 +58,12 @@ void KT_ExtMem_SetGeometry(u32 flashId);
 // (magic, size, R) or entry i lies outside the image.
 const ExtMemHeader *KT_ExtMem_Header(void);
 ExtMemDirEntry *KT_ExtMem_Entry(u32 i);
+
+// How many bytes of the staging buffer the last load filled: the image's extent as it was
+// read, whatever its header's size field says (tools may leave that field 0). Every load
+// sets it; so does code that stages an image by other means (tests).
+u32 KT_ExtMem_Staged(void);
+void KT_ExtMem_SetStaged(u32 bytes);
 
 // The relocation rule on one 32-bit field (in place): an offset below ExtMemSize becomes an
 // address of the staging buffer; an address is kept when it lies in the buffer. 1 when the
@@ -83,9 +90,14 @@ int KT_ExtMem_Erase_Sector(int n);
 int KT_ExtMem_Erase_Chip(void);
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset);
 
-// Commands of this module (their handlers parse the line and call these).
-int KT_ExtMem_ReportSizes(void);               // "xma"
-int KT_ExtMem_EraseCommand(const char *args);  // "xmc %x %d"
+// Operations behind the image commands.
+struct ExtMemSizes {
+    u32 memory;   // the image's medium
+    u32 sector;   // its erase unit
+    u32 staging;  // the staging buffer
+};
+// A card with "SD_dnld.ini" stands in for the Data Flash: its sizes count instead.
+ExtMemSizes KT_ExtMem_Sizes(void);
 int KT_ExtMem_TextDownload(u32 addr, int verbose);  // "xmp" after its arguments
 int KT_ExtMem_SdLoad(const char *dir);         // "sdload %8s"
 

@@ -4,7 +4,6 @@
 #include <string.h>
 
 #include "../comm/Rtosinit.h"
-#include "../command/parse_command.h"
 #include "../devices/KT_beep.h"
 #include "../devices/lcd_driver.h"
 #include "../gui/GUI_Pictures.h"
@@ -87,15 +86,21 @@ static void startMacro(int n, int macro, int isPress) {
 // ---------------------------------------------------------------------------------------
 // Pictures.
 
-// A bitmap record of the external-memory image, as a descriptor; none when the index names
-// no drawable bitmap.
-static const GUI_BITMAP *externalPicture(int index) { return KT_GetExtBitmapDescriptor(index); }
-
-static void drawPicture(const GUI_BITMAP *bm, int x, int y, int quiet) {
-    if (!bm) return;
-    // Redrawing a picture while the scan crosses it shows half of each state for a frame.
-    if (!quiet) wvr(y + bm->YSize);
+// A picture from the image is looked up by its number at every draw, so that it is always the
+// record of the image loaded now (none after a load that lacks it: nothing is drawn). Image
+// pictures keep their own form: a transparent one leaves the screen showing through.
+static void drawPicture(s32 number, int state, int x, int y, int quiet) {
     GUI_SetDrawMode(GUI_DRAWMODE_NORMAL);
+    if (number) {
+        const ExtMemDirEntry *e = KT_GetExtBitmap(number);
+        if (quiet)
+            KT_DrawBitmap(e, x, y);
+        else
+            KT_DrawBitmapW(e, x, y);  // redrawn while the scan crosses it, half of each state would show
+        return;
+    }
+    const GUI_BITMAP *bm = state ? kt_bmbutton_dn : kt_bmbutton_up;
+    if (!quiet) wvr(y + bm->YSize);
     GUI_DrawBitmap(bm, x, y);
 }
 
@@ -107,7 +112,7 @@ static void drawButton(int n, int labelState, int quiet) {
     int s = b->state > 1 ? 0 : b->state;
     GUI_CONTEXT saved;
     GUI_SaveContext_(&saved);
-    drawPicture(b->bitmap[s], h->x0, h->y0, quiet);
+    drawPicture(b->bitmap[s], s, h->x0, h->y0, quiet);
     if (b->font) KT_SetFont(b->font, &touchfont);  // the host's own font storage stays untouched
     GUI_SetColor(b->color);
     GUI_SetTextMode(GUI_TM_TRANS);
@@ -284,75 +289,37 @@ int buttonReEnable(int n, int noRedraw) {
 }
 
 // ---------------------------------------------------------------------------------------
-// "bd": defines a bitmap button.
+// Bitmap buttons.
 
-static const GUI_BITMAP *pictureOr(int given, int index, const GUI_BITMAP *builtIn) {
-    const GUI_BITMAP *bm = given ? externalPicture(index) : nullptr;
-    return bm ? bm : builtIn;
+int KT_Button_Style(int style) {
+    long long magnitude = style < 0 ? -(long long)style : style;
+    return magnitude > 21 ? 0 : (int)magnitude;  // 0 names no style
 }
 
-int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
-    if (n < 0 || n >= BUTTON_COUNT) return CMD_REJECTED;
-    KT_Touch_HotSpot_Unset(n);
-    long long magnitude = style < 0 ? -(long long)style : style;
-    int mag = magnitude > 21 ? 0 : (int)magnitude;  // 0 names no style
-    bool toggle = mag == 2 || mag == 20 || mag == 21;
-    bool momentary = mag == 1 || mag == 3 || mag == 4 || mag == 5;
-    if (!toggle && !momentary) {
-        txString("Err: invalid <type>\r");
-        return CMD_REJECTED;
-    }
-    const char *missing = toggle ? "Err: missing state arguments\r" : "Err: missing button arguments\r";
+int KT_Button_IsToggle(int style) {
+    int mag = KT_Button_Style(style);
+    return mag == 2 || mag == 20 || mag == 21;
+}
 
-    // The texts follow the four numbers.
-    int skip = 0;
-    int a, b, c, d;
-    if (sscanf(line, "bd %d%d%d%d%n", &a, &b, &c, &d, &skip) < 4 || skip <= 0) {
-        txString(missing);
-        return CMD_REJECTED;
-    }
-    char *rest = line + skip;
-    char *text0 = escstr(rest, '"', &rest);
-    char *text1 = nullptr;
-    if (text0 && toggle) text1 = escstr(rest, '"', &rest);
-    if (!text0 || (toggle && !text1)) {
-        txString(missing);
-        return CMD_REJECTED;
-    }
-    int v[6];
-    int got = sscanf(rest ? rest : "", "%d %d %d %d %d %d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
-    int offsets = toggle ? 4 : 2;
-    if (got < offsets) {
-        txString(missing);
-        return CMD_REJECTED;
-    }
-    const GUI_BITMAP *up = pictureOr(got > offsets, v[offsets], kt_bmbutton_up);
-    const GUI_BITMAP *dn = pictureOr(got > offsets + 1, v[offsets + 1], kt_bmbutton_dn);
-    if (up->XSize < 1 || up->YSize < 1 || dn->XSize < 1 || dn->YSize < 1) {
-        txString("Err: bitmap dimension less than 1\r");
-        return CMD_REJECTED;
-    }
-    if (up->XSize != dn->XSize) {
-        txString("Err: bitmaps have different width\r");
-        return CMD_REJECTED;
-    }
-    if (up->YSize != dn->YSize) {
-        txString("Err: bitmaps have different height\r");
-        return CMD_REJECTED;
-    }
+int KT_Button_IsMomentary(int style) {
+    int mag = KT_Button_Style(style);
+    return mag == 1 || mag == 3 || mag == 4 || mag == 5;
+}
 
+void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2], const int offset[4],
+                      s32 up, s32 dn, int width, int height) {
+    int mag = KT_Button_Style(style);
+    bool toggle = KT_Button_IsToggle(style);
     ButtonInfo *bi = &buttonInfo[n];
     HotSpot *h = &TouchHotSpots[n];
-    x += Origin_X;
-    y += Origin_Y;
     memset(bi, 0, sizeof *bi);
-    bi->textX[0] = x + v[0];
-    bi->textY[0] = y + v[1];
-    snprintf(bi->text[0], BUTTON_TEXT_SIZE, "%s", text0);
+    bi->textX[0] = x + offset[0];
+    bi->textY[0] = y + offset[1];
+    snprintf(bi->text[0], BUTTON_TEXT_SIZE, "%s", text[0]);
     if (toggle) {
-        bi->textX[1] = x + v[2];
-        bi->textY[1] = y + v[3];
-        snprintf(bi->text[1], BUTTON_TEXT_SIZE, "%s", text1);
+        bi->textX[1] = x + offset[2];
+        bi->textY[1] = y + offset[3];
+        snprintf(bi->text[1], BUTTON_TEXT_SIZE, "%s", text[1]);
     }
     bi->bitmap[0] = up;
     bi->bitmap[1] = dn;
@@ -362,8 +329,8 @@ int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
 
     h->x0 = x;
     h->y0 = y;
-    h->x1 = x + up->XSize;
-    h->y1 = y + up->YSize;
+    h->x1 = x + width;
+    h->y1 = y + height;
     h->pressMacro = 0;
     h->releaseMacro = 0;
     h->flags |= HS_REPORT_ON | HS_CLICK;
@@ -381,5 +348,4 @@ int cmd_ButtonDefine(char *line, int n, int x, int y, int style) {
     else
         updateSpot(0, n, 0, 0, 0, 1);
     if (style < 0) buttonDisable(n);
-    return CMD_DONE;
 }

@@ -16,7 +16,8 @@ struct ButtonInfo {
     const FONT_ENTRY *font;              // the host's font when the button was defined
     u32 color;                           // the host's colour then
     char text[2][BUTTON_TEXT_SIZE];      // labels for state 0 and 1
-    const GUI_BITMAP *bitmap[2];         // pictures for state 0 and 1
+    s32 bitmap[2];                       // pictures for state 0 and 1: image bitmap numbers,
+                                         // 0 = the built-in picture of that state
 };
 
 extern ButtonInfo buttonInfo[128];
@@ -33,8 +34,16 @@ int updateSpot(int press, int n, int notify, int x, int y, int quiet);
 void spotProcess(int n, int press, int quiet);
 int buttonDisable(int n);
 int buttonReEnable(int n, int noRedraw);
-// "bd": line is the whole command line; the result of the command.
-int cmd_ButtonDefine(char *line, int n, int x, int y, int style);
+// Button styles: the magnitude names the kind (a negative style defines the button disabled);
+// 0 when it names none.
+int KT_Button_Style(int style);
+int KT_Button_IsToggle(int style);     // 2, 20, 21 (21 starts on)
+int KT_Button_IsMomentary(int style);  // 1, 3 (auto-repeat), 4, 5
+// Defines button n at absolute (x, y): labels at offsets from there (the second label and
+// offsets for toggles only), pictures for up and down of the same size w x h (image bitmap
+// numbers, 0 for the built-in picture of that state); draws it.
+void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2], const int offset[4],
+                      s32 up, s32 dn, int w, int h);
 void ButtonTimer(void);  // from the 1 ms tick
 
 #endif

@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::memset(ExtMemBuffer, 0, used);
     std::memcpy(ExtMemBuffer, data, size);
     used = size > 8 ? size : 8;
+    KT_ExtMem_SetStaged(uint32_t(size));
     // The tail of the buffer is where hostile offsets like to point.
     std::memset(ExtMemBuffer + EXTMEM_SIZE - 256, 0xFF, 256);
 

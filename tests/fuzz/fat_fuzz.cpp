@@ -6,7 +6,6 @@
 // simulated board so that the card's waits run on the real tick. Every access must stay
 // inside its buffer and every operation must end.
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -15,16 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "board.h"
-#include "comm/Rtosinit.h"
-#include "devices/KT_timer.h"
-#include "devices/interrupt.h"
 #include "fatimage.h"
 #include "fs/file_sys.h"
 #include "fs/sdcard.h"
+#include "onboard.h"
 #include "sdcard.h"
 #include "sim.h"
-#include "storage/KT_eeprom.h"
 
 namespace {
 
@@ -34,7 +29,6 @@ constexpr size_t kPatch = 512 + 200 * 512;    // partition table sector, then th
 std::string image;
 std::vector<uint8_t> original;  // the patched region as formatted
 size_t rootAt;                  // where the root directory starts in that region
-volatile bool pending, done;
 
 u8 readBuf[4096];
 
@@ -86,26 +80,11 @@ void exercise() {
     readFile("MISSING.TXT");
 }
 
-int firmwareMain() {
-    std::memset(&eepromData, 0, sizeof eepromData);
-    interrupt_init();
-    KT_TimerInit();
-    KT_COM_Init0();
-    SDCardSlotInit(0);
-    for (;;) {
-        while (!pending) boardIdle();
-        pending = false;
-        exercise();
-        done = true;
-    }
-}
-
 void startOnce() {
     static bool started = false;
     if (started) return;
     started = true;
-    char tmpl[] = "/tmp/vmod-fatfuzz-XXXXXX";
-    std::string dir = mkdtemp(tmpl) ? tmpl : "/tmp";
+    std::string dir = onboard::freshStateDir();
     image = dir + "/sdcard.img";
     std::string err;
     std::vector<uint8_t> b(10000);
@@ -124,11 +103,10 @@ void startOnce() {
     const uint8_t *boot = original.data() + 512;
     rootAt = 512 + 512 * size_t((boot[14] | boot[15] << 8) + boot[16] * (boot[22] | boot[23] << 8));
     if (rootAt + 512 >= kPatch) __builtin_trap();
-    sim::setStateDir(dir);
     sim::sdcard::useImage(image);
-    sim::setFirmwareLoader([] { return sim::FirmwareEntry{firmwareMain, irq_handler}; }, [] {});
-    sim::powerOn();
-    sim::runFor(10 * sim::kMs);
+    onboard::Bringup steps;
+    steps.port0 = steps.sdSlot = true;
+    onboard::configure(dir, steps);
 }
 
 void writeRegion(const std::vector<uint8_t> &bytes) {
@@ -157,11 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     writeRegion(patched);
     sim::sdcard::insert();  // a fresh card for every input
-    done = false;
-    pending = true;
     // Mounting, listing and reading a damaged volume must end: a minute of virtual time is
     // far more than the card's waits could take.
-    if (!sim::runFor(60 * sim::kSec, [] { return done; })) __builtin_trap();
+    if (!onboard::run(exercise, 60 * sim::kSec)) __builtin_trap();
     writeRegion(original);
     return 0;
 }

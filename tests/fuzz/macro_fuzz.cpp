@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz_firmware.h"
+#include "onboard.h"
 #include "board.h"
 #include "comm/Rtosinit.h"
 #include "devices/interrupt.h"
@@ -18,7 +18,8 @@
 
 namespace {
 
-void startOnce() { fuzz::startFirmwareOnce(300 * sim::kMs); }
+// The whole firmware as vmod-sim loads it, powered on once for the process.
+void startOnce() { onboard::powerOnModuleOnce(VMOD_FIRMWARE_MODULE); }
 
 void put16(uint8_t *p, uint16_t v) {
     p[0] = uint8_t(v);
@@ -43,6 +44,7 @@ void stage(const uint8_t *data, size_t size) {
     put32(img + 12, 20);
     put32(img + 16, size ? uint32_t(data[0] % 12) : 0);  // N: 0..11 entries
     if (body) memcpy(img + 20, data + 1, body);
+    KT_ExtMem_SetStaged(uint32_t(20 + body));
 }
 
 bool answered(const std::string &mark) {

@@ -1,0 +1,56 @@
+// Firmware code run on the simulated board from a test, a fuzz target or a benchmark: the
+// board powers on, the firmware takes the bring-up steps asked for (in start-up order), and
+// then runs the jobs the caller hands it on its own stack, where waits (KT_Delay, the serial
+// ports, the card) pass virtual time as on the board. One session stays up across jobs until
+// powerOff, as a module does on a long session.
+#ifndef VMOD_TEST_ONBOARD_H
+#define VMOD_TEST_ONBOARD_H
+
+#include <functional>
+#include <string>
+
+#include "sim.h"
+
+namespace onboard {
+
+// Start-up steps beyond the interrupt table and the 1 ms tick, which every run sets up.
+struct Bringup {
+    bool clearSettings = true;  // the settings image zeroed first, as RAM after power-on
+    bool loadSettings = false;  // the settings image read from the EEPROM
+    bool port0 = false;         // the command port opened (and drained after each job)
+    bool port1 = false;         // the auxiliary port opened
+    bool rs485 = false;         // RS-485 mode set up from the settings
+    bool sdSlot = false;        // the SD card slot
+};
+
+// The state folder and bring-up of the next power-on (an empty folder keeps the board's).
+void configure(const std::string &stateDir, const Bringup &bringup);
+
+// Runs job inside the firmware until it returns or `limit` of virtual time passes; true
+// when it returned. When the board is off it powers on first, and the job runs right after
+// the bring-up, at the same virtual instant.
+bool run(const std::function<void()> &job, sim::Time limit = 3600 * sim::kSec);
+
+void powerOff();
+
+// The whole firmware as vmod-sim runs it: the module at modulePath, loaded afresh by the
+// board's loader at every power-on (so RAM starts as at power-on) and started from its main.
+// Powers on and runs until the first prompt, or `limit`; true when the prompt came.
+bool powerOnModule(const std::string &modulePath, const std::string &stateDir, sim::Time limit = 2 * sim::kSec);
+
+// powerOnModule with a fresh state folder, once per process; later calls do nothing.
+void powerOnModuleOnce(const std::string &modulePath);
+
+// Sends text to the module on a port and runs until the host has received `reply` since the
+// send, or `limit`; true when it came. The host's queue is emptied first.
+bool exchange(int port, const std::string &text, const std::string &reply, sim::Time limit = 2 * sim::kSec);
+
+// What the host received on a port since it was last emptied; empties it when asked.
+std::string hostText(int port = 0, bool clear = true);
+
+// A fresh, empty folder for the simulated media, removed at process exit.
+std::string freshStateDir();
+
+}  // namespace onboard
+
+#endif
