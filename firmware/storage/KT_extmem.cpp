@@ -263,6 +263,11 @@ int Flash1LoadFile(u8 *buffer, u32 flashSize) {
 // ---------------------------------------------------------------------------------------
 // Copying to the Data Flash.
 
+static int copyFailed(void) {
+    FlashLed(0);
+    return FLASH_STAYED_BUSY;
+}
+
 int CopyMemToFlash1(u32 size, u8 *buffer) {
     if (size == 0) {
         pout(": No memory to copy to Data Flash?\r");
@@ -286,14 +291,15 @@ int CopyMemToFlash1(u32 size, u8 *buffer) {
         if (status) pout("\r! Sector erase has status 0x%X!  Continuing... ", status);
     }
     // The header goes in last: a copy cut short by a power failure leaves an erased header,
-    // never a valid one in front of incomplete data.
+    // never a valid one in front of incomplete data. A part that never finishes a write ends
+    // the copy there (header still erased) rather than costing every later write its wait.
     u32 writes = 0;
     for (u32 a = EXTMEM_HEADER_SIZE; a < size; a += COPY_WRITE_SIZE) {
         u32 n = size - a < COPY_WRITE_SIZE ? size - a : COPY_WRITE_SIZE;
-        WriteSerialFlash(a, n, buffer + a);
+        if (!WriteSerialFlash(a, n, buffer + a)) return copyFailed();
         if (++writes % COPY_DOTS_EVERY == 0) pout(".");
     }
-    WriteSerialFlash(0, EXTMEM_HEADER_SIZE, buffer);
+    if (!WriteSerialFlash(0, EXTMEM_HEADER_SIZE, buffer)) return copyFailed();
     FlashLed(0);
     pout("  DONE!\r");
     return 0;

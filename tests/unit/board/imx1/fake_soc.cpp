@@ -97,6 +97,7 @@ void SerialFlash::deselect() {
         }
         writeEnabled = false;
         busyPolls = busyPerWrite;
+        if (programNeverEnds) stuckBusy = true;
         break;
     case 0xD8:
     case 0xC7:
@@ -165,9 +166,11 @@ uint32_t Soc::read(uint32_t addr) {
     } else if (addr == I2C_I2DR) {
         v = i2c.dataOut;
         if (!(peek(I2C_I2CR) & I2CR_MTX)) i2c.reception = true;  // receive mode: the next byte starts
+    } else if (addr == UART1_BASE + UART_USR1 || addr == UART2_BASE + UART_USR1) {
+        v |= USR1_TRDY;  // a character written goes out at once
     } else if (addr == UART1_BASE + UART_USR2 || addr == UART2_BASE + UART_USR2) {
         int port = addr == UART1_BASE + UART_USR2 ? 0 : 1;
-        v = (v & ~USR2_RDR) | (uartRx[port].empty() ? 0 : USR2_RDR);
+        v = (v & ~USR2_RDR) | (uartRx[port].empty() ? 0 : USR2_RDR) | USR2_TXDC;
     } else if (addr == UART1_BASE + UART_URXD || addr == UART2_BASE + UART_URXD) {
         int port = addr == UART1_BASE + UART_URXD ? 0 : 1;
         if (!uartRx[port].empty()) {
@@ -325,7 +328,34 @@ void Soc::write(uint32_t addr, uint32_t value) {
 extern "C" uint32_t imx1_read32(uint32_t addr) { return fake::soc().read(addr); }
 extern "C" void imx1_write32(uint32_t addr, uint32_t value) { fake::soc().write(addr, value); }
 extern "C" void imx1_cpu_irq_mask(void) { fake::soc().irqMasked = true; }
-extern "C" void imx1_cpu_irq_unmask(void) { fake::soc().irqMasked = false; }
+// The transmitters are always ready, so their interrupts are pending for as long as they are
+// enabled: unmasking takes them at once, until the firmware turns them off (a bounded number
+// of times, so that a driver that never does fails its test instead of hanging it).
+static bool transmitInterruptOn(int port) {
+    fake::Soc &s = fake::soc();
+    uint32_t b = port == 0 ? UART1_BASE : UART2_BASE;
+    int source = port == 0 ? 29 : 23;
+    bool enabled = (s.peek(b + UART_UCR1) & UCR1_TRDYEN) || (s.peek(b + UART_UCR4) & UCR4_TCEN);
+    return enabled && (s.peek(AITC_INTENABLEL) & (1u << source));
+}
+
+extern "C" void irq_handler(void);
+
+extern "C" void imx1_cpu_irq_unmask(void) {
+    fake::Soc &s = fake::soc();
+    s.irqMasked = false;
+    if (s.takingInterrupt) return;
+    s.takingInterrupt = true;
+    for (int i = 0; i < 100000 && !s.irqMasked; ++i) {
+        int port = transmitInterruptOn(0) ? 0 : transmitInterruptOn(1) ? 1 : -1;
+        if (port < 0) break;
+        uint32_t saved = s.pendingVector;
+        s.pendingVector = port == 0 ? 29 : 23;
+        irq_handler();
+        s.pendingVector = saved;
+    }
+    s.takingInterrupt = false;
+}
 extern "C" void imx1_cpu_halt(void) {
     fake::Soc &s = fake::soc();
     s.halted = true;

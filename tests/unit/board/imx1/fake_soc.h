@@ -28,6 +28,7 @@ struct SerialFlash {
     int busyPolls = 0;       // status reads that still report "write in progress"
     int busyPerWrite = 3;    // what a program or erase costs, in status reads
     bool stuckBusy = false;  // never leaves "write in progress"
+    bool programNeverEnds = false;  // the first page program leaves it stuck busy
     bool writeEnabled = false;
     std::vector<std::vector<uint8_t>> frames;  // completed chip-select cycles
     std::vector<uint8_t> current;
@@ -70,6 +71,7 @@ struct Soc {
     std::deque<uint32_t> uartRx[2];   // received words (data and flags) waiting in each port
     std::vector<uint8_t> uartTx[2];   // what each port transmitted
     bool irqMasked = true;
+    bool takingInterrupt = false;  // in the interrupt handler, called at an unmask
     bool halted = false;
     std::jmp_buf *haltJump = nullptr;
 

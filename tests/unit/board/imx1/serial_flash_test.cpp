@@ -90,6 +90,26 @@ TEST_F(SerialFlashTest, ProgrammingReportsAPartThatStaysBusy) {
     EXPECT_NE(KT_ExtMem_ProgramArea(0x100, b, 4, 0), 0);
 }
 
+// A copy to the flash stops at the first write the part never finishes: no valid header is
+// written in front of data that is not there, and the caller hears of the failure.
+TEST_F(SerialFlashTest, ACopyStopsAtAWriteThatNeverFinishesAndLeavesTheHeaderErased) {
+    startSerialPorts();
+    KT_ExtMem_SetGeometry(ReadSerialFlashID());
+    std::vector<uint8_t> image(64, 0x5A);
+    image[0] = 0xEB;  // the magic 0xFEEB, little-endian
+    image[1] = 0xFE;
+    soc().flash.programNeverEnds = true;
+    soc().logging = false;
+    EXPECT_NE(CopyMemToFlash1(uint32_t(image.size()), image.data()), 0);
+    size_t programs = 0;
+    for (const Frame &f : frames()) programs += f[0] == 0x02;
+    EXPECT_EQ(programs, 1u) << "no write after the one that never finished";
+    EXPECT_EQ(soc().flash.memory[0], 0xFF);
+    EXPECT_EQ(soc().flash.memory[1], 0xFF);
+    EXPECT_NE(sentOnPort0().find(":Copy SD Card to Data Flash:"), std::string::npos) << sentOnPort0();
+    EXPECT_EQ(sentOnPort0().find("DONE"), std::string::npos) << sentOnPort0();
+}
+
 TEST_F(SerialFlashTest, GeometryFollowsTheCapacityByte) {
     struct Case {
         uint32_t id, size, sector;

@@ -10,11 +10,7 @@ class SerialPortTest : public Imx1Test {
 protected:
     void SetUp() override {
         Imx1Test::SetUp();
-        fake::mapSdram();
-        memset(&eepromData, 0, sizeof eepromData);  // no valid settings: 115200 on both ports
-        interrupt_init();
-        KT_COM_Init0();
-        KT_COM_Init1();
+        startSerialPorts();
     }
     void receive(int port, const char *text) {
         for (const char *p = text; *p; ++p) soc().uartRx[port].push_back(uint8_t(*p));
