@@ -26,11 +26,12 @@ def png(path, w, h, rgb):
 
 
 # The scenario images are exactly what their manifests build.
-for name in ("demo", "other", "many"):
+WIDGETS = os.path.join(os.path.dirname(IMAGES), "widgets")
+for folder, name in ((IMAGES, "demo"), (IMAGES, "other"), (IMAGES, "many"), (WIDGETS, "widgets")):
     out = os.path.join(tmp, name + ".bin")
-    r = run("build", os.path.join(IMAGES, name + ".manifest"), "-o", out)
+    r = run("build", os.path.join(folder, name + ".manifest"), "-o", out)
     assert r.returncode == 0, r.stderr
-    with open(out, "rb") as a, open(os.path.join(IMAGES, name + ".bin"), "rb") as b:
+    with open(out, "rb") as a, open(os.path.join(folder, name + ".bin"), "rb") as b:
         assert a.read() == b.read(), name + ".bin differs from what " + name + ".manifest builds"
 
 r = run("list", os.path.join(IMAGES, "demo.bin"))

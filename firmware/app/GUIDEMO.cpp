@@ -22,6 +22,9 @@
 #include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
+#include "../widgets/KT_chart.h"
+#include "../widgets/KT_levelbar.h"
+#include "../widgets/KT_slider.h"
 #include "board.h"
 #include "crc16.h"
 
@@ -221,8 +224,13 @@ static void powerOnCalibration(void) {
 // Drawing helpers of the command interpreter.
 
 void GUIDEMO_Clear(int bitmap) {
-    // Charts, level bars and sliders are cleared here as each of them exists.
+    // A new page: no hot spot, chart, level bar or slider of the old one survives. Meters
+    // stay defined; they are not touch objects.
     KT_Touch_HotSpot_Clear();
+    KT_Chart_Init();
+    KT_LevelBar_Init();
+    KT_Slider_Init();
+    CircSliderInit();
     Origin_X = 0;
     Origin_Y = 0;
     if (bitmap == 0) {

@@ -14,6 +14,9 @@
 #include "../macros/KT_macros.h"
 #include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
+#include "../widgets/KT_chart.h"
+#include "../widgets/KT_levelbar.h"
+#include "../widgets/KT_slider.h"
 #include "board.h"
 
 // Board bring-up: the pins, the touch controller, the serial flash, the I2C bus and the SD
@@ -40,6 +43,10 @@ void KT_main(void) {
     KT_led_init();
     KT_BeepInit();
     KT_Touch_Init();
+    KT_Chart_Init();
+    KT_LevelBar_Init();
+    KT_Slider_Init();
+    CircSliderInit();
     KT_Macros_Init();
     GUI_Init();
     KT_Display_PowerUp();

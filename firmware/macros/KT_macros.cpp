@@ -13,6 +13,7 @@
 #include "../storage/KT_extmem.h"
 #include "../touch/KT_touch.h"
 #include "../touch/buttons.h"
+#include "../widgets/KT_slider.h"
 #include "board.h"
 
 u8 macroDepth;
@@ -304,9 +305,6 @@ void prepareMacroCommand(char *dst, int size, const char *src, const char args[M
     }
     dst[o] = 0;
 }
-
-__attribute__((weak)) int KT_Slider_Value(int, s32 *) { return 0; }
-__attribute__((weak)) int KT_CircSlider_Value(int, s32 *) { return 0; }
 
 // The output side of substString: an insertion that does not fit is dropped whole.
 struct SubstOut {

@@ -109,11 +109,6 @@ int pushMacroString2(const char *text, int i, int max);
 void popMacroString(int n);
 int popMacroString2(int n, int i);
 
-// Slider values for the `L` token: 1 with *value when linear (circular) slider n exists. The
-// slider modules supply these; without sliders none exists.
-int KT_Slider_Value(int n, s32 *value);
-int KT_CircSlider_Value(int n, s32 *value);
-
 // "lsmac" (n < 0: every macro). The command result.
 int KT_ListMacros(int n);
 

@@ -12,6 +12,7 @@
 #include "../devices/interrupt.h"
 #include "../macros/KT_macros.h"
 #include "../storage/KT_eeprom.h"
+#include "../widgets/KT_slider.h"
 #include "board.h"
 #include "../app/GUIDEMO.h"
 
@@ -90,14 +91,6 @@ void ReadTouchZ(u32 *z1, u32 *z2) {
 u32 ReadTemp(int sel) { return convertOnce(sel ? CTRL_TEMP1 : CTRL_TEMP0); }
 
 int GetPenState(void) { return board_touch_pen_line() == 0; }
-
-// ---------------------------------------------------------------------------------------
-// Sliders join in through these; until a screen holds sliders none of its hot spots is one.
-
-__attribute__((weak)) int isXYinSlider(int, int) { return 0; }
-__attribute__((weak)) int hotSpotIsSlider(int) { return 0; }
-__attribute__((weak)) int sliderHotSpotTouched(int, int, int, s32 *) { return -1; }
-__attribute__((weak)) void sliderHotSpotRemoved(int) {}
 
 // ---------------------------------------------------------------------------------------
 // The sampler.
@@ -401,7 +394,7 @@ int KT_Touch_HotSpot_Unset(int n) {
     h->x0 = h->y0 = h->x1 = h->y1 = 0;
     releaseMacroArgs(n, 1);
     releaseMacroArgs(n, 0);
-    sliderHotSpotRemoved(n);
+    KT_Slider_Unset(KT_Slider_Find(n));  // a linear slider goes with its hot spot
     return 1;
 }
 

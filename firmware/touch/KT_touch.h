@@ -70,17 +70,6 @@ void TouchShowTtrace(void);
 // largest figure instead of dividing by zero.
 u32 touchPressure(u32 x, u32 y, u32 z1, u32 z2);
 
-// Sliders join the sampler here: 1 when the screen point lies on a slider's hot spot, whose
-// touch must be tracked continuously instead of held off.
-int isXYinSlider(int x, int y);
-// 1 when hot spot n belongs to a linear or circular slider.
-int hotSpotIsSlider(int n);
-// A press at (x, y) on hot spot n: -1 when n belongs to no slider; else the slider moves its
-// knob, *value gets its value and the result is 1 when the value changed, 0 when not.
-int sliderHotSpotTouched(int n, int x, int y, s32 *value);
-// Hot spot n was freed: a linear slider using it goes with it.
-void sliderHotSpotRemoved(int n);
-
 // ---- calibration -------------------------------------------------------------------------
 extern u16 xyPhysMinMax[4];  // raw reading at x = 0, x = 639, y = 0, y = 479
 extern s32 prMin[6], prMax[6];

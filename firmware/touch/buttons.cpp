@@ -10,6 +10,7 @@
 #include "../macros/KT_macros.h"
 #include "../storage/KT_bitmaps.h"
 #include "../storage/KT_eeprom.h"
+#include "../widgets/KT_slider.h"
 #include "KT_touch.h"
 #include "../app/GUIDEMO.h"
 
@@ -154,7 +155,7 @@ int updateSpot(int press, int n, int notify, int x, int y, int quiet) {
     HotSpot *h = &TouchHotSpots[n];
     if (n >= FIRST_REGION && h->kind != KIND_INVERT && h->kind != KIND_REGION) return 0;
 
-    if (!hotSpotIsSlider(n) && press && notify && beepMS != 0 && (h->flags & HS_CLICK) &&
+    if (KT_Slider_Find(n) < 0 && CircSliderFind(n) < 0 && press && notify && beepMS != 0 && (h->flags & HS_CLICK) &&
         (!(h->flags & HS_QUIET_REPEAT) || typematicTimer == 0))
         BeepImmediate((u32)beepMS);
 

@@ -4,18 +4,43 @@
 // as a module does on a long session.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "loader.h"
 #include "onboard.h"
+#include "serialflash.h"
 #include "sim.h"
 #include "storage/KT_eeprom.h"
 #include "uart.h"
 
 namespace {
 
-// The whole firmware as vmod-sim loads it, powered on once for the process.
-void startOnce() { onboard::powerOnModuleOnce(VMOD_FIRMWARE_MODULE); }
+// The widget scenarios' image in the Data Flash: sliders, knobs and meters find their pictures.
+std::vector<uint8_t> widgetImage() {
+    std::vector<uint8_t> img;
+    if (FILE *f = std::fopen(VMOD_SOURCE_DIR "/tests/scenarios/widgets/widgets.bin", "rb")) {
+        uint8_t buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) img.insert(img.end(), buf, buf + n);
+        std::fclose(f);
+    }
+    return img;
+}
+
+// The whole firmware as vmod-sim loads it, powered on once for the process, with the image
+// already in the Data Flash of its fresh state folder.
+void startOnce() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    const std::string dir = onboard::freshStateDir();
+    sim::setStateDir(dir);
+    const std::vector<uint8_t> image = widgetImage();
+    if (!image.empty()) sim::serialflash::load(image);
+    if (!onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir)) __builtin_trap();  // no first prompt
+}
 
 // The running firmware's own state: which port carries commands, and RS-485 framing.
 bool plainCommandsOnPort0() {
