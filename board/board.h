@@ -94,6 +94,21 @@ void board_gpio_write(int port, int pin, int level);
 int board_gpio_read(int port, int pin);
 
 // ---------------------------------------------------------------------------------------
+// Peripheral registers: the system-on-chip's 32-bit register space, by offset from its base,
+// for the service commands that peek and poke registers by address. Callers pass only offsets
+// below BOARD_PERIPH_SIZE that are multiples of 4 (the firmware checks before calling). A read
+// or write is one word access at BOARD_PERIPH_BASE + offset, with the register's own effect
+// (a timing register retimes the panel, a rate register the UART), as any other access has.
+// Where the bus would fault (a slot with no module behind it), a board reads 0 and drops the
+// write instead, so that no offset the firmware passes can halt the module.
+
+#define BOARD_PERIPH_BASE 0x00200000u
+#define BOARD_PERIPH_SIZE 0x00025000u  // the peripheral blocks end here
+
+uint32_t board_reg_read(uint32_t offset);
+void board_reg_write(uint32_t offset, uint32_t value);
+
+// ---------------------------------------------------------------------------------------
 // Reset control and program flash.
 
 // Writes the reset-control register; 0x109 resets the processor (the board restarts the

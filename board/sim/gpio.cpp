@@ -20,9 +20,65 @@ PortState ports[4];
 
 bool valid(int port, int pin) { return port >= 0 && port < 4 && pin >= 0 && pin < 32; }
 
+// Ports A..D in the peripheral space, 0x100 bytes apart; the registers modelled of each.
+constexpr uint32_t kRegBlock = 0x1C000, kPortStride = 0x100;
+enum : uint32_t {
+    kDDIR = 0x00,  // 1 = output
+    kDR = 0x1C,    // output latch
+    kGIUS = 0x20,  // 1 = the pin is a GPIO, 0 = its peripheral's
+    kSSR = 0x24,   // the pins' levels (read only)
+    kPUEN = 0x40,  // pull-up enable
+};
+
+uint32_t portBits(const PortState &p, bool (*bit)(const PortState &, int)) {
+    uint32_t v = 0;
+    for (int i = 0; i < 32; ++i)
+        if (bit(p, i)) v |= 1u << i;
+    return v;
+}
+
+bool readReg(uint32_t off, uint32_t &v) {
+    int port = int(off / kPortStride);
+    const PortState &p = ports[port];
+    switch (off % kPortStride) {
+        case kDDIR: v = portBits(p, [](const PortState &q, int i) { return q.mode[i] == Mode::Output; }); return true;
+        case kDR: v = portBits(p, [](const PortState &q, int i) { return q.out[i] != 0; }); return true;
+        case kGIUS: v = portBits(p, [](const PortState &q, int i) { return q.mode[i] != Mode::Peripheral; }); return true;
+        case kSSR:
+            v = 0;
+            for (int i = 0; i < 32; ++i)
+                if (level(port, i)) v |= 1u << i;
+            return true;
+        case kPUEN: v = portBits(p, [](const PortState &q, int i) { return q.pullup[i] != 0; }); return true;
+        default: return false;
+    }
+}
+
+bool writeReg(uint32_t off, uint32_t v) {
+    PortState &p = ports[off / kPortStride];
+    uint32_t reg = off % kPortStride;
+    if (reg != kDDIR && reg != kDR && reg != kGIUS && reg != kPUEN) return false;
+    for (int i = 0; i < 32; ++i) {
+        bool b = (v >> i) & 1;
+        switch (reg) {
+            case kDDIR:
+                if (p.mode[i] != Mode::Peripheral) p.mode[i] = b ? Mode::Output : Mode::Input;
+                break;
+            case kDR: p.out[i] = b; break;
+            case kGIUS:
+                if (!b) p.mode[i] = Mode::Peripheral;
+                else if (p.mode[i] == Mode::Peripheral) p.mode[i] = Mode::Input;
+                break;
+            default: p.pullup[i] = b; break;
+        }
+    }
+    return true;
+}
+
 struct GpioDevice : Device {
     GpioDevice() {
         registerDevice(this);
+        registerRegisters({kRegBlock, 4 * kPortStride, readReg, writeReg});
         reset();
     }
     void powerOn() override { reset(); }

@@ -11,6 +11,24 @@ namespace {
 
 using namespace sim;
 
+// The controller's registers in the peripheral space, and the offsets it models.
+constexpr uint32_t kRegBlock = 0x5000, kRegBlockSize = 0x1000;
+enum : uint32_t {
+    kSSA = 0x00,    // screen start address
+    kSIZE = 0x04,   // width / 16 in bits 25..20, height in bits 8..0
+    kVPW = 0x08,    // virtual page width
+    kPCR = 0x18,    // panel configuration
+    kHCR = 0x1C,    // horizontal: pulse width - 1 in 31..26, wait 1 in 15..8, wait 2 in 7..0
+    kVCR = 0x20,    // vertical, the same fields
+    kLSCR1 = 0x28,  // second panel configuration
+    kPWMR = 0x2C,   // contrast / PWM output
+    kDMACR = 0x30,  // DMA control
+    kRMCR = 0x34,   // refresh mode
+    kLUT = 0x800,   // 256 colour table entries, one word each
+};
+
+uint32_t timingWord(unsigned pulse, unsigned wait1, unsigned wait2) { return (pulse << 26) | (wait1 << 8) | wait2; }
+
 constexpr uint32_t kSdramBase = 0x08000000u;
 constexpr uint32_t kSdramSize = 0x04000000u;
 
@@ -22,7 +40,11 @@ struct Lcd : Device {
     Lcd() {
         registerDevice(this);
         registerCheck("lcd", [this] { return std::string(enabled() ? "on" : "off"); });
+        registerRegisters({kRegBlock, kRegBlockSize, [this](uint32_t off, uint32_t &v) { return readReg(off, v); },
+                           [](uint32_t off, uint32_t v) { return writeReg(off, v); }});
     }
+    bool readReg(uint32_t off, uint32_t &v) const;
+    static bool writeReg(uint32_t off, uint32_t v);
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
     void reset() {
@@ -58,6 +80,48 @@ struct Lcd : Device {
         next = 0;
     }
 } lcdDev;
+
+bool Lcd::readReg(uint32_t off, uint32_t &v) const {
+    const lcd::Registers &r = regs;
+    if (off >= kLUT && off < kLUT + 256 * 4) {
+        v = r.lut[(off - kLUT) / 4];
+        return true;
+    }
+    switch (off) {
+        case kSSA: v = r.start; return true;
+        case kSIZE: v = (uint32_t(r.width16) << 20) | r.height; return true;
+        case kVPW: v = r.pageWidth; return true;
+        case kPCR: v = r.panelConfig; return true;
+        case kHCR: v = timingWord(r.hpulse, r.hwait1, r.hwait2); return true;
+        case kVCR: v = timingWord(r.vpulse, r.vwait1, r.vwait2); return true;
+        case kLSCR1: v = r.panelConfig2; return true;
+        case kPWMR: v = r.contrast; return true;
+        case kDMACR: v = r.dmaControl; return true;
+        case kRMCR: v = r.refreshMode; return true;
+        default: return false;
+    }
+}
+
+// A write through the register space has the effect of the matching board operation.
+bool Lcd::writeReg(uint32_t off, uint32_t v) {
+    if (off >= kLUT && off < kLUT + 256 * 4) {
+        board_lcd_set_lut((off - kLUT) / 4, uint16_t(v));
+        return true;
+    }
+    switch (off) {
+        case kSSA: board_lcd_set_start(v); return true;
+        case kSIZE: board_lcd_set_size((v >> 20) & 0x3F, v & 0x1FF); return true;
+        case kVPW: board_lcd_set_page_width(v); return true;
+        case kPCR: board_lcd_set_panel_config(v); return true;
+        case kHCR: board_lcd_set_hconfig(v >> 26, (v >> 8) & 0xFF, v & 0xFF); return true;
+        case kVCR: board_lcd_set_vconfig(v >> 26, (v >> 8) & 0xFF, v & 0xFF); return true;
+        case kLSCR1: board_lcd_set_panel_config2(v); return true;
+        case kPWMR: board_lcd_set_contrast(v); return true;
+        case kDMACR: board_lcd_set_dma_control(v); return true;
+        case kRMCR: board_lcd_set_refresh_mode(v); return true;
+        default: return false;
+    }
+}
 
 }  // namespace
 

@@ -71,6 +71,18 @@ struct Device {
 };
 void registerDevice(Device *d);
 
+// --- peripheral register space (offsets from BOARD_PERIPH_BASE) ---
+// A device that models a block of registers answers for it: read sets the value and write
+// applies it, each returning false for an offset of the block it does not model. Registers no
+// device models keep what was last written (zero after power-on).
+struct RegisterBlock {
+    uint32_t offset;  // first byte of the block
+    uint32_t size;    // bytes
+    std::function<bool(uint32_t offset, uint32_t &value)> read;
+    std::function<bool(uint32_t offset, uint32_t value)> write;
+};
+void registerRegisters(RegisterBlock block);
+
 // --- hooks for scenario scripts and front ends ---
 // A device names the state it shows to the scenario line `check NAME VALUE`: the function
 // returns the current value as the text a script writes (for example "on", "2600").

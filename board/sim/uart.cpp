@@ -24,6 +24,7 @@ struct Port {
     // module side
     bool enabled = false;
     uint32_t rate = 0;
+    uint32_t ubir = 0, ubmr = 0;  // rate generator: numerator - 1 and denominator - 1
     bool rxIrq = false, txReadyIrq = false, txCompleteIrq = false;
     std::optional<uint8_t> holding;
     bool shifting = false;
@@ -155,14 +156,45 @@ void hostQueue(int port, int c) {
     hostPump(*p);
 }
 
+// Each UART's registers in the peripheral space (port 0 first); the rate generator's two
+// registers are modelled.
+constexpr uint32_t kRegBlock[2] = {0x6000, 0x7000};
+constexpr uint32_t kRegBlockSize = 0x1000;
+constexpr uint32_t kUBIR = 0xA4, kUBMR = 0xA8;
+
+void setRatio(Port &p, uint32_t num, uint32_t den) {
+    p.ubir = num & 0xFFFF;
+    p.ubmr = den & 0xFFFF;
+    p.rate = uint32_t(uint64_t(BOARD_UART_REF_HZ) * (p.ubir + 1) / (16ull * (p.ubmr + 1)));
+}
+
+void registerUartRegisters(Port &p) {
+    registerRegisters({kRegBlock[p.index], kRegBlockSize,
+                       [&p](uint32_t off, uint32_t &v) {
+                           if (off != kUBIR && off != kUBMR) return false;
+                           v = off == kUBIR ? p.ubir : p.ubmr;
+                           return true;
+                       },
+                       [&p](uint32_t off, uint32_t v) {
+                           if (off == kUBIR) setRatio(p, v, p.ubmr);
+                           else if (off == kUBMR) setRatio(p, p.ubir, v);
+                           else return false;
+                           return true;
+                       }});
+}
+
 struct UartDevice : Device {
-    UartDevice() { registerDevice(this); }
+    UartDevice() {
+        registerDevice(this);
+        for (Port &p : ports) registerUartRegisters(p);
+    }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
     void reset() {
         for (Port &p : ports) {
             p.enabled = false;
             p.rate = 0;
+            p.ubir = p.ubmr = 0;
             p.rxIrq = p.txReadyIrq = p.txCompleteIrq = false;
             p.holding.reset();
             p.shifting = false;
@@ -226,9 +258,7 @@ extern "C" void board_uart_enable(int port) {
 }
 
 extern "C" void board_uart_set_ratio(int port, uint32_t num, uint32_t den) {
-    if (Port *p = get(port)) {
-        p->rate = uint32_t(uint64_t(BOARD_UART_REF_HZ) * (num + 1) / (16ull * (den + 1)));
-    }
+    if (Port *p = get(port)) setRatio(*p, num, den);
 }
 
 extern "C" int board_uart_rx_ready(int port) {

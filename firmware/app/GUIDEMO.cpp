@@ -26,6 +26,7 @@
 #include "../widgets/KT_levelbar.h"
 #include "../widgets/KT_slider.h"
 #include "board.h"
+#include "animation.h"
 #include "crc16.h"
 
 char myBuf[MYBUF_SIZE];
@@ -195,6 +196,7 @@ int GUIDEMO_ReportLineFault(int status) {
 
 void GUIDEMO_pass(void) {
     handle_touch();
+    handle_animation();
     forwardAuxInput();
     runScheduledMacro();
     int status = isLineAvail();

@@ -11,10 +11,14 @@
 #include "../app/crc16.h"
 #include "../comm/Rtosinit.h"
 #include "../devices/lcd_driver.h"
+#include "../devices/miscdrivers.h"
 #include "../devices/serialmem.h"
 #include "../fs/file_sys.h"
+#include "../gui/GUI.h"
 #include "../gui/GUI_BMP.h"
+#include "../gui/GUI_Draw.h"
 #include "../gui/LCD.h"
+#include "../storage/KT_eeprom.h"
 #include "../storage/KT_extmem.h"
 #include "board.h"
 
@@ -23,11 +27,57 @@
 int cmdRejectTest(char *line) { return CMD_REJECTED; }
 int cmdCorruptTest(char *line) { return CMD_CORRUPT; }
 
-int cmdLcdRegWrite(char *line) { return 0; }
-int cmdLcdReg(char *line) { return 0; }
-int cmdTouchAdjust(char *line) { return 0; }
-int cmdRegRead(char *line) { return 0; }
-int cmdRegWrite(char *line) { return 0; }
+// ---------------------------------------------------------------------------------------
+// Waiting for the display scan.
+
+// "wvr n": until the scan has passed row n (row 0 without a number).
+int cmdLcdRegWrite(char *line) {
+    int y;
+    if (sscanf(line, "wvr %d", &y) != 1) y = 0;
+    wvr(y);
+    return CMD_DONE;
+}
+
+// The scan-out wait for row y below the host's origin; x is not used.
+static void wrf(int x, int y) {
+    (void)x;
+    wvr(y + (int)Origin_Y);
+}
+
+// "wrf x y": the same for row y below the origin.
+int cmdLcdReg(char *line) {
+    int x, y;
+    if (sscanf(line, "wrf %d %d", &x, &y) != 2) {
+        txNotify(":Incorrect parameters\r");
+        return CMD_REJECTED;
+    }
+    wrf(x, y);
+    return CMD_DONE;
+}
+
+// ---------------------------------------------------------------------------------------
+// Peripheral registers, by offset from the register space's base.
+
+int cmdRegRead(char *line) {
+    unsigned offset;
+    u32 value;
+    if (scanArgs(line, &offset) != 1 || !readPeripheralReg(offset, &value)) return CMD_REJECTED;
+    snprintf(out_buffer, OUT_BUFFER_SIZE, "Reg 0x%08x = %08x\r", (unsigned)(PERIPH_REG_BASE + offset),
+             (unsigned)value);
+    txString(out_buffer);
+    return CMD_DONE;
+}
+
+int cmdRegWrite(char *line) {
+    unsigned offset, value;
+    u32 back;
+    if (scanArgs(line, &offset, &value) != 2 || !writePeripheralReg(offset, value)) return CMD_REJECTED;
+    readPeripheralReg(offset, &back);
+    snprintf(out_buffer, OUT_BUFFER_SIZE, "Reg 0x%08X <- %08X\r", (unsigned)(PERIPH_REG_BASE + offset),
+             (unsigned)back);
+    txString(out_buffer);
+    return CMD_DONE;
+}
 // ---------------------------------------------------------------------------------------
 // Screen capture to the SD card.
 
@@ -72,13 +122,102 @@ int cmdScreenToBmp(char *line) {
     fclose(f);
     return (bmpWriteFailed || closed != 0) ? CMD_REJECTED : CMD_DONE;
 }
-int cmdHpw(char *line) { return 0; }
-int cmdHfp(char *line) { return 0; }
-int cmdHbp(char *line) { return 0; }
-int cmdVpw(char *line) { return 0; }
-int cmdVfp(char *line) { return 0; }
-int cmdVbp(char *line) { return 0; }
-int cmdPanelAdjust(char *line) { return 0; }
+// ---------------------------------------------------------------------------------------
+// Panel timing: the six fields, and the interactive adjustment screens.
+
+// "*hpw n" and its five siblings set one field, cut to the width the command allows (a cut to
+// 0 gives 1), and apply it at once without saving; without a value they report it.
+static int timingField(const char *line, const char *pattern, u8 *field, int mask) {
+    int v;
+    if (sscanf(line, pattern, &v) != 1) {
+        snprintf(out_buffer, OUT_BUFFER_SIZE, "%d\r", *field);
+        txString(out_buffer);
+        return CMD_DONE;
+    }
+    v &= mask;
+    *field = (u8)(v ? v : 1);
+    lcdApplyTiming();
+    return CMD_DONE;
+}
+
+int cmdHpw(char *line) { return timingField(line, "*hpw %d", &eepromData.hpw, 0x3F); }
+int cmdHfp(char *line) { return timingField(line, "*hfp %d", &eepromData.hfp, 0xFF); }
+int cmdHbp(char *line) { return timingField(line, "*hbp %d", &eepromData.hbp, 0xFF); }
+int cmdVpw(char *line) { return timingField(line, "*vpw %d", &eepromData.vpw, 0x3F); }
+int cmdVfp(char *line) { return timingField(line, "*vfp %d", &eepromData.vfp, 0x3F); }
+int cmdVbp(char *line) { return timingField(line, "*vbp %d", &eepromData.vbp, 0x3F); }
+
+#define ADJUST_MIN 1    // the keys never take a field below this
+#define ADJUST_MAX 200  // ... nor above this
+
+static void timingStatus(void) {
+    const EepromImage &e = eepromData;
+    pout("hfp %2d  hpw %2d  hbp %2d (HTOT %3d) / vfp %2d  vpw %2d  vbp %2d (VTOT %3d)\r", e.hfp, e.hpw, e.hbp,
+         e.hfp + e.hpw + e.hbp + 640, e.vfp, e.vpw, e.vbp, e.vfp + e.vpw + e.vbp + 480);
+}
+
+// Both diagonals and the diamond through the edge midpoints: a panel whose timing is off
+// shows them bent, cut or shifted.
+static void timingTestPattern(void) {
+    int pen = GUI_GetPenSize();
+    GUI_SetPenSize(1);
+    GUI_DrawLine(0, 0, 639, 479);
+    GUI_DrawLine(639, 0, 0, 479);
+    GUI_DrawLine(0, 240, 320, 0);
+    GUI_DrawLine(320, 0, 639, 240);
+    GUI_DrawLine(639, 240, 320, 479);
+    GUI_DrawLine(320, 479, 0, 240);
+    GUI_SetPenSize(pen);
+}
+
+static void stepField(u8 *field, int by) {
+    if (by < 0 && *field > ADJUST_MIN) --*field;
+    if (by > 0 && *field < ADJUST_MAX) ++*field;
+}
+
+// The adjustment screen: keys until ESC, CR or '!' (which saves). With the number-pad keys
+// (the panel screen) w, f and b choose the pulse-width, front-porch or back-porch pair and
+// 4/6 and 8/2 step its horizontal and vertical field.
+static int timingAdjust(const char *title, bool numberPad) {
+    txString(":\r");
+    txString(title);
+    txString(":Number pad keys: 4 left, 6 right, 2 down, 8 up\r");
+    txString(":Hit w for pulse width, f for front porch b for back porch\r");
+    txString(":(return or escape to end, ! to save changes and quit)\r");
+    txString("\r");
+    timingStatus();
+    timingTestPattern();
+    u8 *h = &eepromData.hbp, *v = &eepromData.vbp;
+    for (;;) {
+        u8 key = waitChar();
+        txString("\r");
+        if (key == ESC || key == '\r') {
+            if (key == '\r') decRxGotLine();  // the key was counted as a line
+            return CMD_DONE;
+        }
+        if (key == '!') {
+            KT_EEPROM_Save();
+            return CMD_DONE;
+        }
+        if (numberPad) {
+            switch (key) {
+                case 'w': h = &eepromData.hpw; v = &eepromData.vpw; break;
+                case 'f': h = &eepromData.hfp; v = &eepromData.vfp; break;
+                case 'b': h = &eepromData.hbp; v = &eepromData.vbp; break;
+                case '4': stepField(h, -1); break;
+                case '6': stepField(h, +1); break;
+                case '8': stepField(v, -1); break;
+                case '2': stepField(v, +1); break;
+                default: break;
+            }
+        }
+        timingStatus();
+        lcdApplyTiming();
+    }
+}
+
+int cmdPanelAdjust(char *line) { return timingAdjust(":Panel Timing Adjustment\r", true); }
+int cmdTouchAdjust(char *line) { return timingAdjust(":Touch Operation Adjustment\r", false); }
 
 // ---------------------------------------------------------------------------------------
 // Checksums and the frame-buffer dump.

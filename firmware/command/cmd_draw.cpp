@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "../app/GUIDEMO.h"
+#include "../app/animation.h"
 #include "../comm/Rtosinit.h"
 #include "../gui/GUI_Pictures.h"
 #include "../macros/KT_macros.h"
@@ -276,13 +277,16 @@ int cmdPenSize(char *line) {
     return CMD_DONE;
 }
 
+void textAlignLetters(int align, char letters[2]) {
+    letters[0] = "LRCX"[align & GUI_TA_HORIZONTAL];
+    letters[1] = "TBLC"[(align & GUI_TA_VERTICAL) >> 2];
+}
+
 int cmdTextAlign(char *line) {
     char h, v;
     if (sscanf(line, "ta %c%c", &h, &v) != 2) {
-        static const char hNames[] = "LRCX";
-        int a = GUI_GetTextAlign();
-        char vName = "TBLC"[(a >> 2) & 3];
-        char reply[4] = {hNames[a & 3], vName, '\r', 0};
+        char reply[4] = {0, 0, '\r', 0};
+        textAlignLetters(GUI_GetTextAlign(), reply);
         txNotify(reply);
         return CMD_DONE;
     }
@@ -401,8 +405,9 @@ int cmdClearKeep(char *line) {
     return CMD_DONE;
 }
 
-// Animations are stopped here once they exist; then the page is reset and cleared.
+// The animations go first, so that none of them draws on the new page.
 int cmdClear(char *line) {
+    init_animation();
     GUIDEMO_Clear(0);
     return CMD_DONE;
 }

@@ -35,6 +35,8 @@ int setTextMode(const char *word);  // 1 when the word names a mode (then set); 
 int getTextMode(void);
 void SaveState(GDI_STATE *record);
 void RestoreState(const GDI_STATE *record);
+// The alignment as "ta" names it: horizontal L, R, C or X, vertical T, B, L (base line) or C.
+void textAlignLetters(int align, char letters[2]);
 // The record "ss"/"sr" use at the current macro depth; null beyond the deepest level.
 GDI_STATE *currentStateRecord(void);
 

@@ -1,6 +1,7 @@
 #include "KT_timer.h"
 
 #include "board.h"
+#include "../app/animation.h"
 #include "interrupt.h"
 #include "KT_beep.h"
 #include "KT_led.h"
@@ -10,7 +11,6 @@
 
 volatile u32 delayTimer;
 volatile u32 gpTimer;
-volatile s32 animateTimer;
 
 // Everything time-based runs from here, in this order, once per millisecond. Nothing here
 // waits: the whole tick must end well inside its millisecond.

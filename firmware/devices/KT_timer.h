@@ -8,7 +8,6 @@
 
 extern volatile u32 delayTimer;    // remaining ticks of KT_Delay
 extern volatile u32 gpTimer;       // general time-out budget of the main loop
-extern volatile s32 animateTimer;  // animation step timer, counted down while above 0
 extern volatile u32 frameTimer;    // ticks since the LCD controller began a frame
 
 void KT_TimerInit(void);

@@ -58,14 +58,17 @@ void InitLCD_VGA(void) {
     else
         config &= ~PANEL_CONFIG_SHIFT_CLOCK_INVERTED;
     board_lcd_set_panel_config(config);
-    panelTimingProgram();
+    lcdApplyTiming();
     board_lcd_set_panel_config2(PANEL_CONFIG2);
     board_lcd_set_contrast(eepromData.pwmIsEnable ? CONTRAST_PWM : CONTRAST_OFF);
     board_lcd_set_dma_control(DMA_CONTROL);
     board_lcd_set_refresh_mode(REFRESH_ENABLE);
-
-    msPerFrame = panelFrameMs(LCD_WIDTH, LCD_HEIGHT);
     board_dma_keepalive_start();
+}
+
+void lcdApplyTiming(void) {
+    panelTimingProgram();
+    msPerFrame = panelFrameMs(LCD_WIDTH, LCD_HEIGHT);
 }
 
 void lcdFrameTick(void) {

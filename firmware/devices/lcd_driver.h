@@ -26,6 +26,9 @@ int InitLCD(int width, int height, int bpp);
 // Geometry, panel timing (defaults from the settings), controller programming, msPerFrame and
 // the DMA keep-alive.
 void InitLCD_VGA(void);
+// Writes the timing registers from the six timing fields of eepromData and brings msPerFrame
+// in line with the frame period they give.
+void lcdApplyTiming(void);
 // Loads the controller's 256-entry colour table: entry i is the colour of pixel index i, in
 // 12 bits (the top four bits of red, green and blue).
 void KT_Reset_LUT(void);

@@ -127,3 +127,19 @@ void setOrient(int o) {
 
 // The SD-card activity LED, lit while the card is read for the image.
 void setSDled(int on) { board_gpio_write(PIN_SDLED_PORT, PIN_SDLED, on ? 1 : 0); }
+
+static_assert(PERIPH_REG_BASE == BOARD_PERIPH_BASE, "one register space");
+
+static int isRegOffset(u32 offset) { return offset < BOARD_PERIPH_SIZE && (offset & 3u) == 0; }
+
+int readPeripheralReg(u32 offset, u32 *value) {
+    if (!isRegOffset(offset)) return 0;
+    *value = board_reg_read(offset);
+    return 1;
+}
+
+int writePeripheralReg(u32 offset, u32 value) {
+    if (!isRegOffset(offset)) return 0;
+    board_reg_write(offset, value);
+    return 1;
+}

@@ -40,6 +40,12 @@ void SoundOn(int freq);
 void SoundOff(void);
 void SetAudioVolume(int v);
 
+// Peripheral registers by offset from the register space's base (PERIPH_REG_BASE). Offsets
+// outside the space or not on a word boundary are refused: 0, nothing read or written.
+#define PERIPH_REG_BASE 0x00200000u
+int readPeripheralReg(u32 offset, u32 *value);
+int writePeripheralReg(u32 offset, u32 value);
+
 void setVQpin(int v);
 int getVQpin(void);
 void setOrient(int o);

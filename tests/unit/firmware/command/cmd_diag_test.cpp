@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "command/handlers.h"
 #include "command/parse_command.h"
 #include "fw_harness.h"
 #include "progflash.h"
@@ -37,6 +39,40 @@ TEST(ProgramFlashCrc, BootBlockAndProgramImage) {
     char want[32];
     std::snprintf(want, sizeof want, "0x%04X 0x%04X\r", modbus(flash, 0, 0x1000), modbus(flash, 0x10000, 0x7F0000));
     EXPECT_EQ(fwtest::hostText(), want);
+}
+
+}  // namespace
+
+namespace {
+
+// The serial trace dump: oldest entry first (the one at the write position), one line per
+// entry of a known type, the ring wrapping 4090 bytes after its start.
+TEST(SerialTrace, DumpWalksTheRingFromTheOldestEntry) {
+    std::memset(traceBuf, 0, sizeof traceBuf);
+    tracePt = traceBuf;
+    std::string dir = fwtest::freshStateDir();
+    ASSERT_TRUE(fwtest::runFirmware(dir, [] {
+        trace(TRACE_TX_INT, 'A');
+        trace(TRACE_RX_INT, ' ');
+        trace(TRACE_XOFF, 0);
+        trace(TRACE_LINE, 17);
+        trace(TRACE_STRING, 'q');
+        trace(9, 1);  // a type without a line
+        char sht[] = "*sht";
+        parse_command(sht);
+    }, true));
+    const std::string zero = "txInt *txPtr = 0x00 ('.')\r";
+    std::string want;
+    for (int i = 0; i < 2045 - 6; ++i) want += zero;
+    want += "txInt *txPtr = 0x41 ('A')\rrxInt data = 0x20 ('.')\rSent XOFF\rrxString 17 long\rtxString 'q'\r";
+    EXPECT_EQ(fwtest::hostText(), want);
+    // A full ring starts over at its beginning.
+    for (int i = 0; i < 2045; ++i) trace(TRACE_XOFF, 0);
+    EXPECT_EQ(tracePt, traceBuf + 12);
+    EXPECT_EQ(traceBuf[10], TRACE_XOFF);
+    EXPECT_EQ(traceBuf[12], 0);  // the entry after the newest is cleared
+    std::memset(traceBuf, 0, sizeof traceBuf);
+    tracePt = traceBuf;
 }
 
 }  // namespace

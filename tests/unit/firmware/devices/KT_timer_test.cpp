@@ -3,6 +3,7 @@
 // and the LED flashing.
 #include <gtest/gtest.h>
 
+#include "app/animation.h"
 #include "devices/KT_beep.h"
 #include "devices/KT_led.h"
 #include "devices/KT_timer.h"

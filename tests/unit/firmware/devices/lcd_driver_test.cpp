@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "board.h"
+#include "devices/KT_timer.h"
 #include "devices/MAC_panelTiming.h"
 #include "devices/lcd_driver.h"
 #include "devices/miscdrivers.h"
+#include "fw_harness.h"
 #include "lcd.h"
 #include "memmap.h"
 #include "sim.h"
@@ -166,4 +168,57 @@ TEST(LcdDriver, FrameTimerCountsMillisecondsSinceTheFrameBegan) {
     }
     EXPECT_EQ(highest, 21u);  // frames of 21.98 ms
     EXPECT_EQ(resets, 4);     // 100 ms hold four more frame starts
+}
+
+// The scan-out wait against the frame clock the tick keeps: at the beginning of a frame the
+// last row is far away, row 0 is passed (with its margin) 3 ms later, and once frames have
+// stopped for a while the wait gives up after 20 ms.
+TEST(LcdDriver, RowWaitFollowsTheFrameClock) {
+    std::string dir = fwtest::freshStateDir();
+    sim::Time late = 0, early = 0, stalled = 0;
+    ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+        blankTiming();
+        InitLCD(640, 480, 16);
+        for (u32 last = 1; !(frameTimer == 0 && last != 0); boardIdle()) last = frameTimer;
+        sim::Time t0 = sim::now();
+        wvr(479);
+        late = sim::now() - t0;
+        wvr(0);
+        early = sim::now() - t0;
+        board_lcd_set_refresh_mode(0);
+        KT_Delay(50);  // the frame timer runs on, far past every row
+        t0 = sim::now();
+        wvr(100);
+        stalled = sim::now() - t0;
+    }));
+    EXPECT_LT(late, sim::kMs);
+    EXPECT_GE(early, 2 * sim::kMs);
+    EXPECT_LE(early, 4 * sim::kMs);
+    EXPECT_GE(stalled, 19 * sim::kMs);
+    EXPECT_LE(stalled, 21 * sim::kMs);
+}
+
+// Changed timing changes the controller's frame period and msPerFrame with it; fields too
+// large for the controller keep their low bits there and in msPerFrame alike.
+TEST(LcdDriver, FramePeriodAndMsPerFrameAgreeAfterATimingChange) {
+    sim::mapSdram();
+    blankTiming();
+    InitLCD(640, 480, 16);
+    const sim::lcd::Registers &r = sim::lcd::registers();
+    for (u8 vbp : {63, 1, 200}) {
+        eepromData.vbp = vbp;
+        eepromData.hfp = vbp;
+        lcdApplyTiming();
+        EXPECT_EQ(msPerFrame, u32(sim::lcd::framePeriod() / sim::kMs)) << int(vbp);
+        EXPECT_EQ(r.vwait2, (8u + vbp + 2 - 3) & 0xFF);
+    }
+    eepromData.hfp = eepromData.hbp = eepromData.hpw = 200;  // 597 does not fit in 8 bits
+    lcdApplyTiming();
+    EXPECT_EQ(r.hwait2, 597u & 0xFF);
+    EXPECT_EQ(r.hpulse, 199u & 0x3F);
+    EXPECT_EQ(msPerFrame, u32(sim::lcd::framePeriod() / sim::kMs));
+    blankTiming();
+    panelTimingDefaults();
+    lcdApplyTiming();
+    EXPECT_EQ(msPerFrame, 21u);
 }
