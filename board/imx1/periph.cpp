@@ -9,9 +9,10 @@ static_assert(BOARD_PERIPH_BASE == IMX_IO_BASE, "the register space is the perip
 
 #define SLOT_SIZE 0x1000u
 
-// The 4 KiB slots of the window that hold a module on both the MX1 and the MXL. An access
-// to an empty slot ends in a bus error, a data abort that would halt the module, so such an
-// offset is treated like one outside the window: it reads 0 and takes no write.
+// The 4 KiB slots of the window that hold a module on both the MX1 and the MXL (the
+// Bluetooth accelerator at 0x16000 is the MX1's alone). An access to an empty slot ends in a
+// bus error, a data abort that would halt the module, so such an offset is treated like one
+// outside the window: it reads 0 and takes no write.
 static const uint32_t moduleSlots[] = {
     0x00000, 0x01000, 0x02000, 0x03000, 0x04000,  // AIPI1 itself, watchdog, timers 1 and 2, RTC
     0x05000, 0x06000, 0x07000, 0x08000, 0x09000,  // LCD controller, UART1, UART2, PWM, DMA
