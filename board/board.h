@@ -99,6 +99,8 @@ int board_gpio_read(int port, int pin);
 // below BOARD_PERIPH_SIZE that are multiples of 4 (the firmware checks before calling). A read
 // or write is one word access at BOARD_PERIPH_BASE + offset, with the register's own effect
 // (a timing register retimes the panel, a rate register the UART), as any other access has.
+// Where the bus would fault (a slot with no module behind it), a board reads 0 and drops the
+// write instead, so that no offset the firmware passes can halt the module.
 
 #define BOARD_PERIPH_BASE 0x00200000u
 #define BOARD_PERIPH_SIZE 0x00025000u  // the peripheral blocks end here

@@ -14,17 +14,30 @@ run_packages=(
 )
 test_packages=(
   clang
-  gcc-arm-none-eabi libstdc++-arm-none-eabi-newlib libnewlib-arm-none-eabi
+  gcc-arm-none-eabi libstdc++-arm-none-eabi-newlib libnewlib-arm-none-eabi picolibc-arm-none-eabi
   dosfstools mtools fdisk python3 python3-pil python3-serial socat
 )
+# Installed without their recommendations (a GUI and firmware images nobody here needs).
+lean=()
 packages=("${run_packages[@]}")
-if [ "${1:-}" != run ]; then packages+=("${test_packages[@]}"); fi
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
+if [ "${1:-}" != run ]; then
+  packages+=("${test_packages[@]}")
+  lean+=(qemu-system-arm)
+fi
+missing_of() {
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t lean_missing < <(missing_of "${lean[@]}")
+if [ ${#missing[@]} -gt 0 ] || [ ${#lean_missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]} ${lean_missing[*]}"
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  fi
+  if [ ${#lean_missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${lean_missing[@]}"
+  fi
 fi

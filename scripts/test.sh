@@ -20,6 +20,7 @@ echo "== firmware target build (arm-none-eabi, ARM920T)"
 cmake -S . -B build-arm -DVMOD_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake \
   -DCMAKE_BUILD_TYPE=MinSizeRel > /dev/null
 cmake --build build-arm -j "$jobs"
+ctest --test-dir build-arm --output-on-failure
 
 echo "== fuzz targets (clang, libFuzzer), a short run each"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVMOD_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null

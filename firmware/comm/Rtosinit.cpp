@@ -166,6 +166,34 @@ int checkEscape(void) {
     return 0;
 }
 
+// The byte k places after p in the ring.
+static u8 ringAt(const u8 *p, s32 k) {
+    const u8 *q = p + k;
+    if (q >= rxBuf + RX_BUF_SIZE) q -= RX_BUF_SIZE;
+    return *q;
+}
+
+int escapeLineWaiting(void) {
+    __ARMLIB_disableIRQ();
+    s32 n = rxCount;
+    s32 lines = rxGotLine;
+    const u8 *p = rxTail;
+    __ARMLIB_enableIRQ();
+    s32 i = 0;
+    for (; lines > 0 && i < n; --lines) {
+        if (ringAt(p, i) == '\n' && i + 1 < n) ++i;  // the LF of a CR LF ending the line before
+        u8 c = ringAt(p, i);
+        if (c == ESC) return 1;
+        if (c > 0x80 && binaryEnable) {
+            i += 1 + (c - 0x80);  // a binary command: its data bytes may hold anything
+            continue;
+        }
+        while (i < n && ringAt(p, i) != '\r') ++i;
+        ++i;
+    }
+    return 0;
+}
+
 u8 waitChar(void) {
     while (rxCount == 0 && !checkEscape()) boardIdle();
     return takeByte();

@@ -78,6 +78,9 @@ void flushToCRorSOF(void);
 u8 peekChar(void);
 u8 waitChar(void);
 int checkEscape(void);
+// Whether any complete line in the ring, not only the next one, begins with ESC: a host
+// that queued lines behind a wait can still end it.
+int escapeLineWaiting(void);
 void rxReset(void);
 s32 anyAuxRx(void);
 void getAuxRx(char *buf, int max);

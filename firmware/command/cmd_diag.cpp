@@ -41,7 +41,8 @@ int cmdLcdRegWrite(char *line) {
 // The scan-out wait for row y below the host's origin; x is not used.
 static void wrf(int x, int y) {
     (void)x;
-    wvr(y + (int)Origin_Y);
+    long long row = (long long)y + Origin_Y;  // any int plus any origin, without overflow
+    wvr(row < 0 ? 0 : row > LCD_HEIGHT ? LCD_HEIGHT : (int)row);
 }
 
 // "wrf x y": the same for row y below the origin.

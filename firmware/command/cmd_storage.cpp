@@ -197,7 +197,10 @@ int cmdExtMemErase(char *line) {
         return CMD_DONE;
     }
     pout(":Erasing chip...");
-    KT_ExtMem_Erase_Chip();
+    if (KT_ExtMem_Erase_Chip() != 0) {
+        pout("\r:Erase failed\r");
+        return CMD_REJECTED;
+    }
     pout(" done\r");
     return CMD_DONE;
 }

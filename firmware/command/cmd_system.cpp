@@ -177,20 +177,28 @@ int cmdAuxIO(char *line) {
     txString(eepromData.auxIO == MODE_ON ? "1\r" : "0\r");
     return CMD_DONE;
 }
-// Buttons keep working while the host waits; a line beginning with ESC cuts the wait short
-// and stays in the ring to be read as a line of its own. Polling the line empties the ring on
-// an overflow or a receive error, so those are answered here as the main loop would.
+// A line beginning with ESC ends a command's wait wherever it waits among the complete lines
+// (it stays in the ring, to be read as a line of its own): a host that sent its next lines
+// behind the wait must still be able to get the module back. Polling the line empties the
+// ring on an overflow or a receive error, so those are answered here as the main loop would.
+// On an RS-485 bus there is no escape.
+int hostEscaped(void) {
+    if (rs485On()) return 0;
+    int status = isLineAvail();
+    if (status == LINE_READY) return escapeLineWaiting();
+    GUIDEMO_ReportLineFault(status);
+    return 0;
+}
+
+// Buttons keep working while the host waits; an ESC line cuts the wait short, also a wait of
+// days (as "w -1" reads).
 int cmdWait(char *line) {
     unsigned ms;
     if (scanArgs(line, &ms) != 1) return CMD_REJECTED;
     gpTimer = ms;
     while (gpTimer) {
         handle_touch();
-        if (!rs485On()) {
-            int status = isLineAvail();
-            if (status == LINE_READY && peekChar() == ESC) break;
-            GUIDEMO_ReportLineFault(status);
-        }
+        if (hostEscaped()) break;
         boardIdle();
     }
     return CMD_DONE;

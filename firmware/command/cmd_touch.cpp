@@ -150,7 +150,14 @@ static s32 signedFigure(s32 x, s32 y, s32 z1, s32 z2) {
 int cmdTouchTraceTest(char *line) {
     (void)line;
     enableTouch(0);
-    while (!GetPenState()) boardIdle();
+    // The study waits for the pen as long as it takes; an ESC line from the host gives up.
+    while (!GetPenState()) {
+        if (hostEscaped()) {
+            enableTouch(1);
+            return CMD_DONE;
+        }
+        boardIdle();
+    }
     ttrace(0, 0, 0);
     u32 z1 = 0, z2 = 0;
     for (int i = 0; i < 10; ++i) {

@@ -89,7 +89,7 @@ static void takeNeedle(MeterDefinition *d, const s32 *pts, int conversions, int 
     memcpy(d->points, pts, sizeof d->points);
 }
 
-// Three of the meter messages have no line end of their own: the acknowledgement that
+// Four of the meter messages have no line end of their own: the acknowledgement that
 // follows ends the line, as hosts of this module have always read it.
 int cmdMeterDefine(char *line) {
     MeterDefinition d;
@@ -284,11 +284,12 @@ int cmdChartDefine(char *line) {
 int cmdChartValues(char *line) {
     Fields f = {line};
     nextWord(&f);
-    s32 n, values[CHART_PENS];
+    // One value more than a chart has pens is read, so that a fifth value is refused by the
+    // chart; words after it are not looked at.
+    s32 n, values[CHART_PENS + 1];
     if (!nextNumber(&f, &n)) return CMD_REJECTED;
     int count = 0;
-    // Words after the fourth value are not looked at.
-    while (count < CHART_PENS) {
+    while (count < CHART_PENS + 1) {
         char *word = nextWord(&f);
         if (!word) break;
         if (!wordNumber(word, &values[count])) return CMD_REJECTED;

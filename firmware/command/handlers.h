@@ -92,6 +92,8 @@ int cmdOut(char *line);
 int cmdAuxOut(char *line);
 int cmdAuxIO(char *line);
 int cmdWait(char *line);
+// For handlers that wait on the host or the finger: whether the host has sent an ESC line.
+int hostEscaped(void);
 int cmdVersion(char *line);
 int cmdBinaryReports(char *line);
 int cmdReset(char *line);

@@ -93,7 +93,10 @@ void KT_Reset_LUT(void) {
 void wvr(int y) {
     u32 frame = msPerFrame;
     u32 height = LCD_HEIGHT ? LCD_HEIGHT : 480;
+    // Rows above the screen count as row 0; rows below it as the row after the last (every
+    // one of them is reached at the end of the frame), which keeps the product inside 32 bits.
     if (y < 0) y = 0;
+    if ((u32)y > height) y = (int)height;
     u32 t = (frame * (u32)y + height / 2) / height + 2;
     if (t > frame) t = frame;
     u32 half = frame / 2;

@@ -81,19 +81,32 @@ u8 SerialFlashStatus(void) {
 void SetWriteEnable(void) { command(CMD_WRITE_ENABLE); }
 void ClearWriteEnable(void) { command(CMD_WRITE_DISABLE); }
 
-// The part is busy for its program or erase time; the status poll lets time pass.
-static void waitWhileBusy(void) {
-    while (SerialFlashStatus() & SFLASH_STATUS_WIP) boardIdle();
+// How many status polls a part may stay busy. One poll is a command and a status byte on
+// the wire, at least 2 us, so each budget is several times the slowest parts' longest
+// program or erase time (5 ms a page, 3 s a sector, 160 s the whole of an 8 MiB part).
+#define BUSY_POLLS_PAGE 20000u
+#define BUSY_POLLS_SECTOR 5000000u
+#define BUSY_POLLS_BULK 250000000u
+
+// The part is busy for its program or erase time; the status poll lets time pass. A part
+// that never gets ready (missing, broken, write-protected in a way that hangs) ends the wait.
+static int waitWhileBusy(u32 polls) {
+    for (u32 i = 0; i < polls; ++i) {
+        if (!(SerialFlashStatus() & SFLASH_STATUS_WIP)) return 1;
+        boardIdle();
+    }
+    return 0;
 }
 
-void WriteSerialFlash(u32 addr, u32 n, const u8 *src) {
+int WriteSerialFlash(u32 addr, u32 n, const u8 *src) {
     SetWriteEnable();
     board_spi1_select(1);
     commandWithAddress(CMD_PAGE_PROGRAM, addr);
     sendBytes(src, n);
     board_spi1_select(0);
-    waitWhileBusy();
+    int done = waitWhileBusy(BUSY_POLLS_PAGE);
     ClearWriteEnable();
+    return done;
 }
 
 void ReadSerialFlash(u32 addr, u32 n, u8 *dst) {
@@ -105,20 +118,22 @@ void ReadSerialFlash(u32 addr, u32 n, u8 *dst) {
     board_spi1_select(0);
 }
 
-void SectorEraseSerialFlash(u8 sector) {
+int SectorEraseSerialFlash(u8 sector) {
     SetWriteEnable();
     board_spi1_select(1);
     // The address bytes are sector, 0, 1: the sector's first 64 KiB of address space.
     u8 head[4] = {CMD_SECTOR_ERASE, sector, 0, 1};
     sendBytes(head, 4);
     board_spi1_select(0);
-    waitWhileBusy();
+    int done = waitWhileBusy(BUSY_POLLS_SECTOR);
     ClearWriteEnable();
+    return done;
 }
 
-void EraseSerialFlash(void) {
+int EraseSerialFlash(void) {
     SetWriteEnable();
     command(CMD_BULK_ERASE);
-    waitWhileBusy();
+    int done = waitWhileBusy(BUSY_POLLS_BULK);
     ClearWriteEnable();
+    return done;
 }

@@ -15,12 +15,13 @@ u8 SerialFlashStatus(void);
 void SetWriteEnable(void);
 void ClearWriteEnable(void);
 // Programs n bytes at addr; the caller keeps them inside one 256-byte page. Waits until the
-// part is no longer busy.
-void WriteSerialFlash(u32 addr, u32 n, const u8 *src);
+// part is no longer busy: 1 when it got there, 0 when the part stayed busy past any
+// program time (the same for the erases).
+int WriteSerialFlash(u32 addr, u32 n, const u8 *src);
 void ReadSerialFlash(u32 addr, u32 n, u8 *dst);
 // Erases the 64 KiB of address space at sector * 65536 (waits until done).
-void SectorEraseSerialFlash(u8 sector);
-void EraseSerialFlash(void);   // bulk erase, waits until done (tens of seconds)
+int SectorEraseSerialFlash(u8 sector);
+int EraseSerialFlash(void);   // bulk erase, waits until done (tens of seconds)
 void FlushSpi1Fifo(void);
 
 #endif

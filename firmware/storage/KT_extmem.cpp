@@ -32,6 +32,7 @@ u32 Flash1NumSectors = 64;
 #define COPY_DOTS_EVERY 16384   // one "." per this many writes (128 KiB)
 #define ERASE_UNIT 0x10000u     // a sector number of the erase command counts 64 KiB
 #define COPY_LED_PERIOD 100
+#define FLASH_STAYED_BUSY 5     // result of a program or erase the part never finished
 
 void KT_ExtMem_SetGeometry(u32 flashId) {
     switch (flashId & 0xFF) {
@@ -262,6 +263,11 @@ int Flash1LoadFile(u8 *buffer, u32 flashSize) {
 // ---------------------------------------------------------------------------------------
 // Copying to the Data Flash.
 
+static int copyFailed(void) {
+    FlashLed(0);
+    return FLASH_STAYED_BUSY;
+}
+
 int CopyMemToFlash1(u32 size, u8 *buffer) {
     if (size == 0) {
         pout(": No memory to copy to Data Flash?\r");
@@ -285,14 +291,15 @@ int CopyMemToFlash1(u32 size, u8 *buffer) {
         if (status) pout("\r! Sector erase has status 0x%X!  Continuing... ", status);
     }
     // The header goes in last: a copy cut short by a power failure leaves an erased header,
-    // never a valid one in front of incomplete data.
+    // never a valid one in front of incomplete data. A part that never finishes a write ends
+    // the copy there (header still erased) rather than costing every later write its wait.
     u32 writes = 0;
     for (u32 a = EXTMEM_HEADER_SIZE; a < size; a += COPY_WRITE_SIZE) {
         u32 n = size - a < COPY_WRITE_SIZE ? size - a : COPY_WRITE_SIZE;
-        WriteSerialFlash(a, n, buffer + a);
+        if (!WriteSerialFlash(a, n, buffer + a)) return copyFailed();
         if (++writes % COPY_DOTS_EVERY == 0) pout(".");
     }
-    WriteSerialFlash(0, EXTMEM_HEADER_SIZE, buffer);
+    if (!WriteSerialFlash(0, EXTMEM_HEADER_SIZE, buffer)) return copyFailed();
     FlashLed(0);
     pout("  DONE!\r");
     return 0;
@@ -465,15 +472,13 @@ int KT_ExtMem_SdLoad(const char *dir) {
 
 int KT_ExtMem_Erase_Sector(int n) {
     if (n < 0 || (u32)n >= Flash1NumSectors) return 3;
-    // A sector of the part's own size, as "xma" reports it.
-    SectorEraseSerialFlash((u8)((u32)n * (Flash1SectorSize / ERASE_UNIT)));
+    // A sector of the part's own size, as "xma" reports it. A part that never finishes is
+    // a failed erase, not a done one.
+    if (!SectorEraseSerialFlash((u8)((u32)n * (Flash1SectorSize / ERASE_UNIT)))) return FLASH_STAYED_BUSY;
     return 0;
 }
 
-int KT_ExtMem_Erase_Chip(void) {
-    EraseSerialFlash();
-    return 0;
-}
+int KT_ExtMem_Erase_Chip(void) { return EraseSerialFlash() ? 0 : FLASH_STAYED_BUSY; }
 
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset) {
     if (reset && address == 0 && !source) return 0;  // nothing is kept between calls to clear
@@ -484,7 +489,7 @@ int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset) 
     while (length > 0) {
         u32 room = SFLASH_PAGE_SIZE - (address % SFLASH_PAGE_SIZE);
         u32 n = length < room ? length : room;
-        WriteSerialFlash(address, n, source);
+        if (!WriteSerialFlash(address, n, source)) return FLASH_STAYED_BUSY;
         address += n;
         source += n;
         length -= n;

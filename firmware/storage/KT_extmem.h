@@ -83,7 +83,11 @@ int KT_Load_ExtMem(void);
 void KT_Fixup_ExtMem(void);
 int Flash1LoadFile(u8 *buffer, u32 flashSize);
 int KT_Load_VmodBin_To_ExtMem(void);
+// 0 when copied (or nothing to copy); 5 when the part never finished a write, the flash's
+// header then left erased.
 int CopyMemToFlash1(u32 size, u8 *buffer);
+// 0 when done; 3 a sector number out of range, 1 past the end of the part, 2 no source,
+// 4 the reset form; 5 when the part never finished a program or erase.
 int KT_ExtMem_Erase_Sector(int n);
 int KT_ExtMem_Erase_Chip(void);
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset);

@@ -652,7 +652,9 @@ void showTimeout(void) {
     shown = s;
     char t[40];
     snprintf(t, sizeof t, "(Timeout in %2d seconds) ", (int)(s + 1));
-    GUIDEMO_SetFont("16B");
+    // The count has a face of its own: the plain 16-pixel bold one, not the anti-aliased face
+    // of the screen's other texts; it stays selected afterwards.
+    GUIDEMO_SetFont("x16B");
     GUI_SetTextAlign(GUI_TA_CENTER | GUI_TA_VCENTER);
     GUI_DispStringAt(t, 320, 253);
     GUI_SetTextAlign(GUI_TA_LEFT);

@@ -183,13 +183,15 @@ int KT_Slider_SetValue(int n, s32 v) {
     Slider *sl = &sliders[s];
     const ChartScale *sc = &sl->scale;
     if (v < sc->min || v > sc->max) return 0;
-    sl->value = v;
     long long nearEnd = sc->horizontal ? sc->x0 : sc->y0, farEnd = sc->horizontal ? sc->x1 : sc->y1;
     int reversed = sc->flags & SCALE_REVERSED;
     long long from = reversed ? farEnd : nearEnd, to = reversed ? nearEnd : farEnd;
     long long dir = reversed ? -1 : 1;
     for (long long p = from; (to - p) * dir >= 0; p += dir) {
         if (KT_Chart_pixel_to_value(sc, (s32)p) < v) continue;
+        // The value is taken only with a pixel for it: a refused "sv" leaves the slider as it
+        // was. The knob's pixel then sets it to that pixel's value, unless the knob cannot move.
+        sl->value = v;
         if (sc->horizontal)
             KT_Slider_Touched(s, (int)p, sc->y0);
         else

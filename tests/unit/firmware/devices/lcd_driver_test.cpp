@@ -2,6 +2,7 @@
 // table; and the simulated controller's frame clock.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "board.h"
@@ -175,7 +176,7 @@ TEST(LcdDriver, FrameTimerCountsMillisecondsSinceTheFrameBegan) {
 // stopped for a while the wait gives up after 20 ms.
 TEST(LcdDriver, RowWaitFollowsTheFrameClock) {
     std::string dir = fwtest::freshStateDir();
-    sim::Time late = 0, early = 0, stalled = 0;
+    sim::Time late = 0, early = 0, below = 0, stalled = 0;
     ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
         blankTiming();
         InitLCD(640, 480, 16);
@@ -185,6 +186,12 @@ TEST(LcdDriver, RowWaitFollowsTheFrameClock) {
         late = sim::now() - t0;
         wvr(0);
         early = sim::now() - t0;
+        // Rows far below the screen are reached as late in the frame as the last one.
+        for (u32 last = 1; !(frameTimer == 0 && last != 0); boardIdle()) last = frameTimer;
+        t0 = sim::now();
+        wvr(204522253);
+        wvr(INT_MAX);
+        below = sim::now() - t0;
         board_lcd_set_refresh_mode(0);
         KT_Delay(50);  // the frame timer runs on, far past every row
         t0 = sim::now();
@@ -194,6 +201,7 @@ TEST(LcdDriver, RowWaitFollowsTheFrameClock) {
     EXPECT_LT(late, sim::kMs);
     EXPECT_GE(early, 2 * sim::kMs);
     EXPECT_LE(early, 4 * sim::kMs);
+    EXPECT_LT(below, sim::kMs);
     EXPECT_GE(stalled, 19 * sim::kMs);
     EXPECT_LE(stalled, 21 * sim::kMs);
 }
