@@ -93,12 +93,22 @@ def no_flow_control_overflows():
     assert len(re.findall(rb"L\d{4}\r", got)) < 600
 
 
+def client(tcp):
+    return socket.create_connection(("127.0.0.1", tcp), timeout=10)
+
+
+def prompted_client(tcp):
+    """A client that has read the held start-up report up to the first prompt."""
+    s = client(tcp)
+    recv_until(s, b">\r")
+    return s
+
+
 def tcp_xonxoff_loses_nothing():
     tcp = free_port()
     with Sim("--port0", "tcp:%d,xonxoff" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+) with XON/XOFF")
-        s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
-        recv_until(s, b">\r")
+        s = prompted_client(tcp)
         writer = threading.Thread(target=s.sendall, args=(numbered_lines(1000),), daemon=True)
         writer.start()
         s.settimeout(1.5)
@@ -115,7 +125,7 @@ def tcp_half_close_gets_the_reply():
     with Sim("--port0", "tcp:%d" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+)")
         # The start-up report was held for the first client.
-        s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        s = client(tcp)
         got = recv_until(s, b">\r")
         assert got.startswith(b"!Data Flash header"), got
         s.close()  # seen as the end of its input: the line is free a second later
@@ -125,7 +135,7 @@ def tcp_half_close_gets_the_reply():
                                  stdout=subprocess.PIPE, timeout=20).stdout
             assert out == b'VMOD5 V1.2.0 VGA "NEC_K2766_FUJ"\r>\r', out
             time.sleep(1.3)
-        s = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        s = client(tcp)
         s.sendall(b"w 300\rvers\r")
         s.shutdown(socket.SHUT_WR)
         got = recv_all(s)
@@ -136,9 +146,8 @@ def tcp_second_client_is_refused():
     tcp = free_port()
     with Sim("--port0", "tcp:%d" % tcp) as sim:
         sim.announced(rb"on tcp 127.0.0.1:(\d+)")
-        first = socket.create_connection(("127.0.0.1", tcp), timeout=10)
-        recv_until(first, b">\r")
-        second = socket.create_connection(("127.0.0.1", tcp), timeout=10)
+        first = prompted_client(tcp)
+        second = client(tcp)
         refusal = recv_all(second)
         assert b"in use by another client" in refusal, refusal
         first.sendall(b"*IERR\r")
