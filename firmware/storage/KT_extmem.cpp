@@ -21,7 +21,6 @@
 #include "KT_eeprom.h"
 #include "KT_fonts.h"
 
-u8 *const ExtMemBuffer = (u8 *)sdramPtr(EXTMEM_ADDR);
 u8 splashShown;
 const u32 ExtMemSize = EXTMEM_SIZE;
 u32 Flash1Size = 0x400000;

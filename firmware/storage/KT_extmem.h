@@ -8,6 +8,7 @@
 #ifndef VMOD_KT_EXTMEM_H
 #define VMOD_KT_EXTMEM_H
 
+#include "../memmap.h"
 #include "../types.h"
 
 #define EXTMEM_MAGIC 0xFEEB
@@ -43,7 +44,9 @@ struct ExtMemDirEntry {
 static_assert(sizeof(ExtMemHeader) == EXTMEM_HEADER_SIZE, "image header is 8 bytes");
 static_assert(sizeof(ExtMemDirEntry) == EXTMEM_DIRENT_SIZE, "directory entries are 12 bytes");
 
-extern u8 *const ExtMemBuffer;  // the staging buffer in SDRAM
+// The staging buffer in SDRAM: a fixed address rather than a pointer variable, so that RAM
+// holds nothing that start-up code must compute.
+#define ExtMemBuffer ((u8 *)sdramPtr(EXTMEM_ADDR))
 extern u8 splashShown;           // 1 once a splash bitmap stands on the screen
 extern const u32 ExtMemSize;    // its size, 11 MiB
 // Data Flash geometry from its identification (KT_ExtMem_SetGeometry).

@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "devices/KT_timer.h"
 #include "devices/interrupt.h"
 #include "fs/sdcard.h"
+#include "linked.h"
 #include "loader.h"
 #include "storage/KT_eeprom.h"
 #include "uart.h"
@@ -24,7 +24,7 @@ const std::function<void()> *job;
 bool pending, finished;
 
 int firmwareMain() {
-    if (steps.clearSettings) std::memset(&eepromData, 0, sizeof eepromData);
+    if (steps.prepare) steps.prepare();
     interrupt_init();
     KT_TimerInit();  // before the settings: EEPROM accesses wait on the tick
     if (steps.loadSettings) KT_EEPROM_Load();
@@ -74,7 +74,8 @@ bool run(const std::function<void()> &fn, sim::Time limit) {
     pending = true;
     if (!sim::powered()) {
         if (!folder.empty()) sim::setStateDir(folder);
-        sim::setFirmwareLoader([] { return sim::FirmwareEntry{firmwareMain, irq_handler}; }, [] {});
+        sim::useLinkedFirmware(firmwareMain, irq_handler);
+        for (int port = 0; port < 2; ++port) sim::uart::hostReceived(port).clear();
         sim::powerOn();
     }
     sim::runFor(limit, [] { return finished; });

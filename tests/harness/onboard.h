@@ -1,5 +1,5 @@
 // Firmware code run on the simulated board from a test, a fuzz target or a benchmark: the
-// board powers on, the firmware takes the bring-up steps asked for (in start-up order), and
+// board powers on with the firmware's RAM as at power-on, the firmware takes the bring-up steps asked for (in start-up order), and
 // then runs the jobs the caller hands it on its own stack, where waits (KT_Delay, the serial
 // ports, the card) pass virtual time as on the board. One session stays up across jobs until
 // powerOff, as a module does on a long session.
@@ -15,7 +15,7 @@ namespace onboard {
 
 // Start-up steps beyond the interrupt table and the 1 ms tick, which every run sets up.
 struct Bringup {
-    bool clearSettings = true;  // the settings image zeroed first, as RAM after power-on
+    std::function<void()> prepare;  // runs first, on the fresh RAM of the power-on
     bool loadSettings = false;  // the settings image read from the EEPROM
     bool port0 = false;         // the command port opened (and drained after each job)
     bool port1 = false;         // the auxiliary port opened

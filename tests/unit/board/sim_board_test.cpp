@@ -64,7 +64,11 @@ void boot(int (*main)()) {
 }
 
 struct SimBoard : ::testing::Test {
-    void TearDown() override { sim::powerOff(); }
+    // The host's side of the line is not the board's: a rate a test set stays set.
+    void TearDown() override {
+        sim::powerOff();
+        sim::uart::setHostBaud(0, 115200);
+    }
 };
 
 }  // namespace

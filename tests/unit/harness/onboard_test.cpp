@@ -1,8 +1,10 @@
-// The on-board harness: the whole firmware run twice in one process starts from power-on RAM
-// both times, and the jobs of one session share it.
+// The on-board harness: the firmware run twice in one process, loaded as a module or linked
+// in, starts from power-on RAM both times, and the jobs of one session share it.
 #include <gtest/gtest.h>
 
 #include "command/parse_command.h"
+#include "storage/KT_extmem.h"
+#include "linked.h"
 #include "onboard.h"
 #include "sim.h"
 
@@ -33,7 +35,27 @@ TEST(Onboard, JobsShareOneSessionUntilPowerOff) {
     ASSERT_TRUE(onboard::run([&seen] { seen = Origin_X; }));
     EXPECT_EQ(seen, 7);
     onboard::powerOff();
-    Origin_X = 0;
+}
+
+// Firmware linked into the test program gets its RAM back at every power-on too: zeroed
+// variables read 0 again and initialised ones their initial value.
+TEST(Onboard, LinkedFirmwareStartsFromPowerOnRamEveryTime) {
+    ASSERT_GT(sim::linkedFirmwareRamSize(), 0u);
+    onboard::configure(onboard::freshStateDir(), onboard::Bringup{});
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        s32 origin = -1;
+        u32 flashSize = 0;
+        ASSERT_TRUE(onboard::run([&] {
+            origin = Origin_X;
+            flashSize = Flash1Size;
+            Origin_X = 7;
+            Flash1Size = 1;
+        }));
+        EXPECT_EQ(origin, 0);
+        EXPECT_EQ(flashSize, 0x400000u);
+        onboard::powerOff();
+    }
 }
 
 }  // namespace

@@ -18,12 +18,15 @@
 
 namespace {
 
-// Runs `fn` inside the firmware with the settings prepared by `setup` (both ports and RS-485
-// set up from them); returns what the host received on `port`.
+// The settings of the next run, filled in on the fresh RAM of its power-on.
+std::function<void()> settingsOfNextRun;
+
+// Runs `fn` inside the firmware with the settings chosen before (both ports and RS-485 set
+// up from them); returns what the host received on `port`.
 std::string runInFirmware(const std::function<void()> &fn, int port = 0) {
     sim::mapSdram();
     onboard::Bringup steps;
-    steps.clearSettings = false;
+    steps.prepare = settingsOfNextRun;
     steps.port0 = steps.port1 = steps.rs485 = true;
     onboard::configure("", steps);
     for (int p = 0; p < 2; ++p) sim::uart::hostReceived(p).clear();
@@ -35,14 +38,16 @@ std::string runInFirmware(const std::function<void()> &fn, int port = 0) {
 }
 
 void plainSettings() {
-    memset(&eepromData, 0xFF, sizeof eepromData);
+    settingsOfNextRun = [] { memset(&eepromData, 0xFF, sizeof eepromData); };
 }
 
 void rs485Settings() {
-    memset(&eepromData, 0xFF, sizeof eepromData);
-    eepromData.rs485Mode = 'Z';
-    eepromData.rs485Sof = '$';
-    eepromData.rs485Addr = 0x12;
+    settingsOfNextRun = [] {
+        memset(&eepromData, 0xFF, sizeof eepromData);
+        eepromData.rs485Mode = 'Z';
+        eepromData.rs485Sof = '$';
+        eepromData.rs485Addr = 0x12;
+    };
 }
 
 }  // namespace

@@ -13,10 +13,22 @@
 #include "fw_harness.h"
 #include "lcd.h"
 #include "memmap.h"
+#include "onboard.h"
 #include "sim.h"
 #include "storage/KT_eeprom.h"
 
 namespace {
+
+// The tests drive the controller from outside the firmware, on a board that is off (so the
+// tick does not read the frame status first). Each starts after a power cycle: the
+// controller's registers and the firmware's RAM as at power-on, whatever an earlier test left.
+struct LcdDriver : ::testing::Test {
+    void SetUp() override {
+        onboard::configure(onboard::freshStateDir(), onboard::Bringup{});
+        ASSERT_TRUE(onboard::run([] {}));
+        onboard::powerOff();
+    }
+};
 
 void blankTiming() {
     eepromData.hfp = eepromData.hpw = eepromData.hbp = 0xFF;
@@ -25,7 +37,7 @@ void blankTiming() {
 
 }  // namespace
 
-TEST(LcdDriver, BuiltInTimingFillsUnsetFieldsAndGives21Ms) {
+TEST_F(LcdDriver, BuiltInTimingFillsUnsetFieldsAndGives21Ms) {
     sim::mapSdram();
     blankTiming();
     eepromData.LCDshiftclock = 0;
@@ -67,7 +79,7 @@ TEST(LcdDriver, BuiltInTimingFillsUnsetFieldsAndGives21Ms) {
     EXPECT_EQ(sim::lcd::frame(), static_cast<const uint16_t *>(sdramPtr(VRAM_ADDR)));
 }
 
-TEST(LcdDriver, SettingsChooseShiftClockPwmAndTiming) {
+TEST_F(LcdDriver, SettingsChooseShiftClockPwmAndTiming) {
     sim::mapSdram();
     blankTiming();
     InitGPIO();  // the board bring-up makes the orientation and VQ pins outputs
@@ -102,7 +114,7 @@ TEST(LcdDriver, SettingsChooseShiftClockPwmAndTiming) {
     blankTiming();
 }
 
-TEST(LcdDriver, ColourTableHoldsTheTopFourBitsOfEachChannel) {
+TEST_F(LcdDriver, ColourTableHoldsTheTopFourBitsOfEachChannel) {
     KT_Reset_LUT();
     const sim::lcd::Registers &r = sim::lcd::registers();
     EXPECT_EQ(r.lut[0], 0x000);
@@ -114,7 +126,7 @@ TEST(LcdDriver, ColourTableHoldsTheTopFourBitsOfEachChannel) {
     EXPECT_EQ(lutEntry(0xFFFF), 0xFFF);
 }
 
-TEST(LcdDriver, FrameStatusIsRaisedEachFrameAndClearedByReading) {
+TEST_F(LcdDriver, FrameStatusIsRaisedEachFrameAndClearedByReading) {
     sim::mapSdram();
     blankTiming();
     InitLCD(640, 480, 16);
@@ -137,7 +149,7 @@ TEST(LcdDriver, FrameStatusIsRaisedEachFrameAndClearedByReading) {
     board_lcd_set_refresh_mode(2);
 }
 
-TEST(LcdDriver, FrameOutsideSdramIsDark) {
+TEST_F(LcdDriver, FrameOutsideSdramIsDark) {
     sim::mapSdram();
     board_lcd_set_refresh_mode(2);
     board_lcd_set_start(0x0BFFFF00u);  // the frame would run past the end of SDRAM
@@ -151,7 +163,7 @@ TEST(LcdDriver, FrameOutsideSdramIsDark) {
     EXPECT_EQ(out[640 * 2 + 3], 0xABCD);
 }
 
-TEST(LcdDriver, FrameTimerCountsMillisecondsSinceTheFrameBegan) {
+TEST_F(LcdDriver, FrameTimerCountsMillisecondsSinceTheFrameBegan) {
     sim::mapSdram();
     blankTiming();
     InitLCD(640, 480, 16);
@@ -174,7 +186,7 @@ TEST(LcdDriver, FrameTimerCountsMillisecondsSinceTheFrameBegan) {
 // The scan-out wait against the frame clock the tick keeps: at the beginning of a frame the
 // last row is far away, row 0 is passed (with its margin) 3 ms later, and once frames have
 // stopped for a while the wait gives up after 20 ms.
-TEST(LcdDriver, RowWaitFollowsTheFrameClock) {
+TEST_F(LcdDriver, RowWaitFollowsTheFrameClock) {
     std::string dir = fwtest::freshStateDir();
     sim::Time late = 0, early = 0, below = 0, stalled = 0;
     ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
@@ -208,7 +220,7 @@ TEST(LcdDriver, RowWaitFollowsTheFrameClock) {
 
 // Changed timing changes the controller's frame period and msPerFrame with it; fields too
 // large for the controller keep their low bits there and in msPerFrame alike.
-TEST(LcdDriver, FramePeriodAndMsPerFrameAgreeAfterATimingChange) {
+TEST_F(LcdDriver, FramePeriodAndMsPerFrameAgreeAfterATimingChange) {
     sim::mapSdram();
     blankTiming();
     InitLCD(640, 480, 16);
