@@ -27,7 +27,7 @@ void runOnBoard(const std::function<void()> &fn) {
         sim::fatimage::format(dir + "/sdcard.img", 32u << 20, err);
         sim::sdcard::useImage("");
         onboard::Bringup steps;
-        steps.port0 = steps.sdSlot = true;
+        steps.upTo = "ports";
         onboard::configure(dir, steps);
     }
     onboard::run(fn);

@@ -1,14 +1,7 @@
-// The entry point: board bring-up, the tick, then the modules.
-#include "../devices/KT_timer.h"
-#include "../devices/interrupt.h"
+// The entry point: the whole start-up, then the main loop.
 #include "Main.h"
-#include "board.h"
 
 extern "C" int main(void) {
-    board_gpio_pullup(3, 31, 0);  // port D pin 31: no pull-up on the beeper output
-    interrupt_init();
-    InitEverything();
-    KT_TimerInit();
     KT_main();
     return 0;
 }

@@ -105,7 +105,7 @@ void startOnce() {
     if (rootAt + 512 >= kPatch) __builtin_trap();
     sim::sdcard::useImage(image);
     onboard::Bringup steps;
-    steps.port0 = steps.sdSlot = true;
+    steps.upTo = "ports";
     onboard::configure(dir, steps);
 }
 

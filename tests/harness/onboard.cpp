@@ -1,18 +1,18 @@
 #include "onboard.h"
 
 #include <stdlib.h>
+#include <string.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
+#include "app/Main.h"
 #include "board.h"
 #include "comm/Rtosinit.h"
-#include "devices/KT_timer.h"
 #include "devices/interrupt.h"
-#include "fs/sdcard.h"
 #include "linked.h"
 #include "loader.h"
-#include "storage/KT_eeprom.h"
 #include "uart.h"
 
 namespace onboard {
@@ -23,20 +23,27 @@ std::string folder;
 const std::function<void()> *job;
 bool pending, finished;
 
+// True when the start-up asked for includes the step `name`.
+bool reaches(const char *name) {
+    for (int i = 0; i < startupStepCount; ++i) {
+        if (strcmp(startupSteps[i].name, name) == 0) return true;
+        if (steps.upTo == startupSteps[i].name) return false;
+    }
+    return false;
+}
+
 int firmwareMain() {
     if (steps.prepare) steps.prepare();
-    interrupt_init();
-    KT_TimerInit();  // before the settings: EEPROM accesses wait on the tick
-    if (steps.loadSettings) KT_EEPROM_Load();
-    if (steps.port0) KT_COM_Init0();
-    if (steps.port1) KT_COM_Init1();
-    if (steps.rs485) Init_485mode();
-    if (steps.sdSlot) SDCardSlotInit(0);
+    if (!KT_StartUpTo(steps.upTo.c_str())) {
+        std::fprintf(stderr, "onboard: no start-up step \"%s\"\n", steps.upTo.c_str());
+        std::abort();
+    }
+    bool port0 = reaches("ports");
     for (;;) {
         while (!pending) boardIdle();
         pending = false;
         (*job)();
-        if (steps.port0) txWait0();
+        if (port0) txWait0();
         finished = true;
     }
 }

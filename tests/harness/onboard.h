@@ -1,5 +1,6 @@
 // Firmware code run on the simulated board from a test, a fuzz target or a benchmark: the
-// board powers on with the firmware's RAM as at power-on, the firmware takes the bring-up steps asked for (in start-up order), and
+// board powers on with the firmware's RAM as at power-on, the firmware takes its start-up
+// steps up to the one asked for, and
 // then runs the jobs the caller hands it on its own stack, where waits (KT_Delay, the serial
 // ports, the card) pass virtual time as on the board. One session stays up across jobs until
 // powerOff, as a module does on a long session.
@@ -13,14 +14,12 @@
 
 namespace onboard {
 
-// Start-up steps beyond the interrupt table and the 1 ms tick, which every run sets up.
+// How far the firmware's own start-up goes before the jobs run: the name of its last step
+// ("interrupts", "board", "tick", "settings", "ports", "config", "mainport", "devices", "display",
+// "image").
 struct Bringup {
     std::function<void()> prepare;  // runs first, on the fresh RAM of the power-on
-    bool loadSettings = false;  // the settings image read from the EEPROM
-    bool port0 = false;         // the command port opened (and drained after each job)
-    bool port1 = false;         // the auxiliary port opened
-    bool rs485 = false;         // RS-485 mode set up from the settings
-    bool sdSlot = false;        // the SD card slot
+    std::string upTo = "tick";
 };
 
 // The state folder and bring-up of the next power-on (an empty folder keeps the board's).

@@ -17,7 +17,7 @@ std::string freshStateDir() { return onboard::freshStateDir(); }
 
 bool runFirmware(const std::string &stateDir, const std::function<void()> &body, bool uart0, unsigned limitMs) {
     onboard::Bringup steps;
-    steps.port0 = uart0;
+    if (uart0) steps.upTo = "ports";
     onboard::configure(stateDir, steps);
     sim::uart::hostReceived(0).clear();
     bool ok = onboard::run(body, uint64_t(limitMs) * sim::kMs);

@@ -11,9 +11,10 @@ namespace fwtest {
 // A fresh, empty state folder for the simulated media, removed at process exit.
 std::string freshStateDir();
 
-// Powers the board on with `body` as the firmware's main (after the interrupt table and
-// the 1 ms tick are set up; with `uart0` port 0 is opened too), runs until body returns or
-// `limitMs` of virtual time pass, and powers off. Returns true when body finished.
+// Powers the board on with `body` as the firmware's main, after its start-up up to the tick
+// (with `uart0` up to the ports: the settings loaded, both ports open), runs until
+// body returns or `limitMs` of virtual time pass, and powers off. Returns true when body
+// finished.
 bool runFirmware(const std::string &stateDir, const std::function<void()> &body, bool uart0 = false,
                  unsigned limitMs = 60000);
 

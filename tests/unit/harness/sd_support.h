@@ -113,7 +113,7 @@ inline void onBoard(const std::string &image, std::function<void()> fn) {
     sim::sdcard::useImage(image);
     sim::sdcard::insert();
     onboard::Bringup steps;
-    steps.loadSettings = steps.port0 = steps.port1 = steps.sdSlot = true;
+    steps.upTo = "ports";
     onboard::configure("", steps);
     EXPECT_TRUE(onboard::run(fn)) << "the firmware code did not finish: " << sim::haltReason();
     onboard::powerOff();

@@ -18,16 +18,22 @@
 
 namespace {
 
-// The settings of the next run, filled in on the fresh RAM of its power-on.
+// The settings of the next run.
 std::function<void()> settingsOfNextRun;
 
-// Runs `fn` inside the firmware with the settings chosen before (both ports and RS-485 set
-// up from them); returns what the host received on `port`.
+// Runs `fn` inside the firmware started with the settings chosen before, stored in the
+// EEPROM by an earlier session (both ports and RS-485 set up from them); returns what the
+// host received on `port`.
 std::string runInFirmware(const std::function<void()> &fn, int port = 0) {
     sim::mapSdram();
+    onboard::configure(onboard::freshStateDir(), onboard::Bringup{});
+    EXPECT_TRUE(onboard::run([] {
+        settingsOfNextRun();
+        KT_EEPROM_Save();
+    }));
+    onboard::powerOff();
     onboard::Bringup steps;
-    steps.prepare = settingsOfNextRun;
-    steps.port0 = steps.port1 = steps.rs485 = true;
+    steps.upTo = "mainport";
     onboard::configure("", steps);
     for (int p = 0; p < 2; ++p) sim::uart::hostReceived(p).clear();
     EXPECT_TRUE(onboard::run(fn, 2 * sim::kSec));
