@@ -20,7 +20,7 @@
 
 namespace {
 
-std::string imagePath() { return std::string(VMOD_SOURCE_DIR) + "/tests/scenarios/widgets/widgets.bin"; }
+std::string imagePath() { return std::string(VMOD_TEST_IMAGES) + "/widgets/widgets.bin"; }
 
 // The image staged as a load stages it, the screen cleared, the scan far from every row.
 bool setUp() {

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "frontend.h"
 #include "loader.h"
+#include "media_lines.h"
 #include "scenario.h"
 #include "sim.h"
 
@@ -25,6 +27,7 @@ int main(int argc, char **argv) {
     std::string script, state, port0 = "pty", port1 = "none";
     std::string firmware = VMOD_FIRMWARE_MODULE;
     bool updateGoldens = false;
+    std::vector<std::string> mediaPath;
     app.add_option("--script", script, "Run a scenario script (fast, deterministic virtual time)");
     app.add_option("--state", state,
                    "State folder for the media (eeprom.bin, dataflash.bin, sdcard.img); "
@@ -35,6 +38,9 @@ int main(int argc, char **argv) {
     app.add_option("--port1", port1, "Port 1 (the aux or RS-485 port): as --port0")
         ->capture_default_str();
     app.add_option("--firmware", firmware, "The firmware module to run")->capture_default_str();
+    app.add_option("--media-path", mediaPath,
+                   "A folder where a script's media files (flash-load, sd-image, sd-put) are looked for "
+                   "when they are not beside the script; may be given more than once");
     app.add_flag("--update-goldens", updateGoldens, "Rewrite golden screens instead of comparing them");
     CLI11_PARSE(app, argc, argv);
 
@@ -66,6 +72,7 @@ int main(int argc, char **argv) {
     fs::create_directories(state, ec);
     sim::setStateDir(state);
     sim::setUpdateGoldens(updateGoldens);
+    scenario::setMediaPath(mediaPath);
     sim::useFirmwareModule(firmware);
 
     int rc = script.empty() ? frontend::runInteractive(specs) : scenario::runScript(script);

@@ -27,9 +27,22 @@ LineResult fail(int code, const std::string &msg) {
     return r;
 }
 
+std::vector<std::string> mediaPath;
+
 std::string resolve(const std::string &file, const std::string &dir) {
     if (file.empty() || file[0] == '/' || dir.empty()) return file;
     return dir + "/" + file;
+}
+
+// A file a line reads: beside the script, else in the first media folder that has it.
+std::string resolveInput(const std::string &file, const std::string &dir) {
+    std::string beside = resolve(file, dir);
+    if (file.empty() || file[0] == '/' || ::access(beside.c_str(), F_OK) == 0) return beside;
+    for (const std::string &folder : mediaPath) {
+        std::string there = folder + "/" + file;
+        if (::access(there.c_str(), F_OK) == 0) return there;
+    }
+    return beside;
 }
 
 // Splits "NAME FILE" at the first blank.
@@ -139,7 +152,7 @@ LineResult flashFill(const std::string &arg, const std::string &) {
 }
 
 LineResult flashLoad(const std::string &arg, const std::string &dir) {
-    std::string file = (!arg.empty() && arg[0] == '/') ? arg : dir + "/" + arg;
+    std::string file = resolveInput(arg, dir);
     std::ifstream in(file, std::ios::binary);
     if (!in) return {2, "cannot read " + file};
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -164,7 +177,7 @@ LineResult sdFormat(const std::string &, const std::string &) {
 LineResult sdPut(const std::string &arg, const std::string &dir) {
     std::string name, file, err;
     if (!twoArgs(arg, name, file)) return fail(2, "sd-put needs NAME FILE");
-    std::ifstream in(resolve(file, dir), std::ios::binary);
+    std::ifstream in(resolveInput(file, dir), std::ios::binary);
     if (!in) return fail(2, "cannot read " + file);
     in.seekg(0, std::ios::end);
     std::vector<uint8_t> data(size_t(in.tellg()));
@@ -200,7 +213,7 @@ LineResult sdGet(const std::string &arg, const std::string &dir) {
 // for block (partitioned or not, whatever volume it holds).
 LineResult sdImage(const std::string &arg, const std::string &dir) {
     if (arg.empty()) return fail(2, "sd-image needs FILE");
-    std::ifstream in(resolve(arg, dir), std::ios::binary);
+    std::ifstream in(resolveInput(arg, dir), std::ios::binary);
     if (!in) return fail(2, "cannot read " + arg);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (data.empty() || data.size() % 512 != 0)
@@ -266,6 +279,8 @@ const std::map<std::string, DeviceLine> lines = {
 };
 
 }  // namespace
+
+void setMediaPath(const std::vector<std::string> &folders) { mediaPath = folders; }
 
 const DeviceLine *findDeviceLine(const std::string &word) {
     auto it = lines.find(word);

@@ -5,6 +5,7 @@
 #define VMOD_SCENARIO_MEDIA_LINES_H
 
 #include <string>
+#include <vector>
 
 namespace scenario {
 
@@ -18,6 +19,10 @@ struct DeviceLine {
     LineResult (*run)(const std::string &arg, const std::string &scriptDir);
     bool poweredOffOnly;  // media lines act only while the module is off
 };
+
+// Folders where the lines that read a file look for it when it is not beside the script
+// (images built from their manifests into a build tree, say).
+void setMediaPath(const std::vector<std::string> &folders);
 
 // The device line of a word, or nullptr when the word names none.
 const DeviceLine *findDeviceLine(const std::string &word);

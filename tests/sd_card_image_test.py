@@ -6,7 +6,7 @@ the module wrote to comes back with `sd-save`, passes fsck.fat, and the screen c
 decodes with Pillow to the screen the module showed. A FAT32 card, which the module does not
 read, leaves it as without a card.
 
-    sd_card_image_test.py VMOD_SIM SCENARIO_IMAGES
+    sd_card_image_test.py VMOD_SIM BUILT_IMAGES   (the test images of tests/scenarios/image)
 """
 import os
 import shutil

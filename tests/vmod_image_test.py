@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
-"""vmod-image as its users run it: the committed scenario images are what the manifests build,
-and every bad input is reported with its file and line."""
+"""vmod-image as its users run it: a manifest builds the same bytes every time, and every bad
+input is reported with its file and line.
+
+    vmod_image_test.py VMOD_IMAGE SCENARIOS BUILT_IMAGES
+"""
 import os
 import struct
 import subprocess
@@ -8,7 +11,8 @@ import sys
 import tempfile
 import zlib
 
-TOOL, IMAGES = sys.argv[1], sys.argv[2]
+TOOL, SCENARIOS, BUILT = sys.argv[1], sys.argv[2], sys.argv[3]
+IMAGES = os.path.join(BUILT, "image")
 tmp = tempfile.mkdtemp(prefix="vmod-image-")
 
 
@@ -25,14 +29,13 @@ def png(path, w, h, rgb):
                 chunk(b"IDAT", zlib.compress(raw, 1)) + chunk(b"IEND", b""))
 
 
-# The scenario images are exactly what their manifests build.
-WIDGETS = os.path.join(os.path.dirname(IMAGES), "widgets")
-for folder, name in ((IMAGES, "demo"), (IMAGES, "other"), (IMAGES, "many"), (WIDGETS, "widgets")):
+# A build is reproducible: the test images built before are what their manifests build again.
+for folder, name in (("image", "demo"), ("image", "other"), ("image", "many"), ("widgets", "widgets")):
     out = os.path.join(tmp, name + ".bin")
-    r = run("build", os.path.join(folder, name + ".manifest"), "-o", out)
+    r = run("build", os.path.join(SCENARIOS, folder, name + ".manifest"), "-o", out)
     assert r.returncode == 0, r.stderr
-    with open(out, "rb") as a, open(os.path.join(folder, name + ".bin"), "rb") as b:
-        assert a.read() == b.read(), name + ".bin differs from what " + name + ".manifest builds"
+    with open(out, "rb") as a, open(os.path.join(BUILT, folder, name + ".bin"), "rb") as b:
+        assert a.read() == b.read(), name + ".manifest built different bytes the second time"
 
 r = run("list", os.path.join(IMAGES, "demo.bin"))
 assert r.stdout.startswith("3KB of 11264Kb Bitmap/Macro storage used\n# of Bitmaps: 5\n"), r.stdout

@@ -20,7 +20,7 @@ namespace {
 // The widget scenarios' image in the Data Flash: sliders, knobs and meters find their pictures.
 std::vector<uint8_t> widgetImage() {
     std::vector<uint8_t> img;
-    if (FILE *f = std::fopen(VMOD_SOURCE_DIR "/tests/scenarios/widgets/widgets.bin", "rb")) {
+    if (FILE *f = std::fopen(VMOD_TEST_IMAGES "/widgets/widgets.bin", "rb")) {
         uint8_t buf[4096];
         size_t n;
         while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) img.insert(img.end(), buf, buf + n);

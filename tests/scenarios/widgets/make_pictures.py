@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the pictures of the widget scenarios (and of README's worked example) as PNG files
 next to this script: a slider track and knob, a circular dial and its knob, a meter's gauge.
-Run it again only to change them; then rebuild widgets.bin with vmod-image."""
+Run it again only to change them; the build makes widgets.bin from widgets.manifest."""
 import math
 import os
 import struct

@@ -24,8 +24,7 @@
 namespace {
 
 std::vector<uint8_t> demoImage() {
-    std::string data = VMOD_TEST_DATA;  // tests/data: the scenarios sit beside it
-    return vimage::readFile(data.substr(0, data.rfind('/')) + "/scenarios/image/demo.bin");
+    return vimage::readFile(std::string(VMOD_TEST_IMAGES) + "/image/demo.bin");
 }
 
 void stage(const std::vector<uint8_t> &img) {
