@@ -112,6 +112,7 @@ struct Panel::Impl {
     InputQueue inputs{kQueueItems, kQueueBytes};
     std::atomic<int> watchers{0};
     std::atomic<bool> stopping{false};
+    std::atomic<uint64_t> virtualNs{0};  // the board's clock after its last step
 
     // --- the published copy, under m ---
     std::mutex m;
@@ -202,6 +203,14 @@ void Panel::Impl::routes() {
         body += screen;
         res.set_header("Cache-Control", "no-store");
         res.set_content(std::move(body), "application/octet-stream");
+    });
+
+    // The board's virtual time beside the host's clock, for a look at the pace.
+    server.Get("/api/time", [this](const httplib::Request &, httplib::Response &res) {
+        auto wall = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+        nlohmann::json j = {{"virtualMs", double(virtualNs.load()) / 1e6}, {"hostMs", double(wall) / 1e3}};
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(j.dump(), "application/json");
     });
 
     server.Get("/api/screenshot.png", [this](const httplib::Request &, httplib::Response &res) {
@@ -486,6 +495,7 @@ void Panel::beforeStep() {
 
 void Panel::afterStep() {
     Impl &d = *impl_;
+    d.virtualNs = sim::now();
     for (int p = 0; p < 2; ++p)
         for (const sim::uart::HostByte &b : sim::uart::hostReceived(p)) d.pendingConsole[p] += char(b.c);
     auto t = Clock::now();
