@@ -303,6 +303,14 @@ void Panel::Impl::routes() {
         queue(res, std::move(in), "image received; the module restarts and loads it");
     });
 
+    // The server library reads every header line a client sends; a request with more than a
+    // browser ever sends is refused before any handler sees it.
+    server.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
+        if (req.headers.size() <= 100) return httplib::Server::HandlerResponse::Unhandled;
+        res.status = 431;
+        res.set_content("too many header lines (at most 100)\n", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    });
     server.set_error_handler([](const httplib::Request &, httplib::Response &res) {
         if (!res.body.empty()) return;
         const char *why = res.status == 413 ? "the request is too large (an image holds at most 11 MiB)"
