@@ -21,22 +21,25 @@ if ! cmake --build build -j "$(nproc)" --target vmod-sim vmod-image vmodctl vmod
   exit 1
 fi
 state=${VMOD_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/vmod}
+web=${VMOD_WEB:-8640}
 given_state=
+script=
 prev=
 for a in "$@"; do
   if [ "$prev" = --state ]; then given_state=$a; fi
   if [[ "$a" == --state=* ]]; then given_state=${a#--state=}; fi
+  if [ "$a" = --script ] || [[ "$a" == --script=* ]]; then script=yes web=off; fi
+  if [ "$a" = --web ] || [[ "$a" == --web=* ]]; then web=off; fi
   prev=$a
 done
 if [ $# -eq 0 ]; then
-  web=${VMOD_WEB:-8640}
   set -- --port0 "pty:$state/port0"
-  if [ "$web" != off ]; then set -- "$@" --web "$web"; fi
   echo "vmod-sim: state folder $state; host programs open $state/port0"
 fi
+if [ "$web" != off ]; then set -- "$@" --web "$web"; fi
 if [ -n "$given_state" ]; then state=$given_state; fi
 mkdir -p "$state"
-if [ ! -e "$state/sdcard.img" ] && [ ! -e "$state/eeprom.bin" ] && [ ! -e "$state/dataflash.bin" ]; then
+if [ -z "$script" ] && [ ! -e "$state/sdcard.img" ] && [ ! -e "$state/eeprom.bin" ] && [ ! -e "$state/dataflash.bin" ]; then
   if ./build/sim/vmod-sim --state "$state" --script build/demo/card.scn; then
     echo "vmod-sim: a fresh state: the demo is on its SD card (VMOD.BIN and RUNDEMO.INI)"
   fi
