@@ -88,6 +88,10 @@ def main():
             canvas = drv.find_element(By.ID, "screen")
             console = drv.find_element(By.ID, "console")
 
+            def clock():
+                import json
+                return json.loads(urllib.request.urlopen(base + "/api/time", timeout=5).read())
+
             def canvas_rgb():
                 data = drv.execute_script(
                     "const d = document.getElementById('screen').getContext('2d')"
@@ -193,6 +197,41 @@ def main():
                 host.command("v on")
                 wait("the canvas lit", lambda: "brightness(1" in canvas.get_attribute("style"))
             checks.run("the screen goes dark with the panel off and lights again", panel_off_is_dark)
+
+            def three_pages_and_a_host_at_full_rate():
+                first = drv.current_window_handle
+                for _ in range(2):
+                    drv.switch_to.new_window("tab")
+                    drv.get(base + "/")
+                host.command("z")
+                t0 = clock()
+                n = 600
+                lines = b""
+                for i in range(n):
+                    lines += b"o %d 0\r" % i + b"o\r"
+                    if i % 20 == 0:
+                        lines += b"r %d 100 %d 300 1 %03X\r" % (i, i + 15, (i * 7) & 0xFFF)
+                start = len(host.got)
+                host.port.write(lines)
+                host.wait_for("\r%d 0\r" % (n - 1), within=30, since=start)
+                t1 = clock()
+                reported = [int(x.split(b" ")[0]) for x in host.got[start:].split(b"\r")
+                            if x.endswith(b" 0") and x[:1].isdigit()]
+                assert reported == list(range(n)), reported[:20]
+                ratio = (t1["virtualMs"] - t0["virtualMs"]) / (t1["hostMs"] - t0["hostMs"])
+                assert 0.9 < ratio < 1.1, ratio
+                shot = screenshot_rgb()
+                for handle in drv.window_handles:
+                    drv.switch_to.window(handle)
+                    wait("every page to show the last frame", lambda: canvas_rgb() == shot)
+                    assert "599 0" in drv.find_element(By.ID, "console").text
+                for handle in drv.window_handles:
+                    if handle != first:
+                        drv.switch_to.window(handle)
+                        drv.close()
+                drv.switch_to.window(first)
+            checks.run("three pages open and a host at full rate: replies in order, time on pace, pages current",
+                       three_pages_and_a_host_at_full_rate)
         finally:
             drv.quit()
     return checks.summary("web panel in a browser")

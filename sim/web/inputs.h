@@ -58,6 +58,10 @@ bool validTouch(int x, int y, std::string &why);
 bool consoleLine(const std::string &text, bool crc, std::string &line, std::string &why);
 uint16_t crc16Modbus(const std::string &bytes);
 
+// The panel's address from "--web [ADDR:]PORT": the address defaults to loopback (127.0.0.1);
+// an IPv6 address goes in brackets. False with a message for a bad one.
+bool parseListen(const std::string &text, std::string &host, int &port, std::string &error);
+
 }  // namespace web
 
 #endif

@@ -85,25 +85,6 @@ struct ConsoleLog {
 
 }  // namespace
 
-bool parseListen(const std::string &text, std::string &host, int &port, std::string &error) {
-    std::string h = "127.0.0.1", p = text;
-    size_t colon = text.rfind(':');
-    if (colon != std::string::npos) {
-        h = text.substr(0, colon);
-        p = text.substr(colon + 1);
-        if (h.size() > 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
-    }
-    char *end = nullptr;
-    long v = p.empty() ? 0 : std::strtol(p.c_str(), &end, 10);
-    if (h.empty() || p.empty() || *end || v <= 0 || v > 65535) {
-        error = "--web takes [ADDR:]PORT (a port 1..65535), not \"" + text + "\"";
-        return false;
-    }
-    host = h;
-    port = int(v);
-    return true;
-}
-
 struct Panel::Impl {
     httplib::Server server;
     std::thread thread;

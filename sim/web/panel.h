@@ -12,11 +12,9 @@
 #include <memory>
 #include <string>
 
-namespace web {
+#include "inputs.h"
 
-// "[ADDR:]PORT": the address defaults to loopback (127.0.0.1). False with a message for a
-// bad one.
-bool parseListen(const std::string &text, std::string &host, int &port, std::string &error);
+namespace web {
 
 class Panel {
   public:

@@ -133,3 +133,22 @@ TEST(WebInputs, ConsoleLinesEndInCrAndTakeTheCheckedFormOnRequest) {
     EXPECT_FALSE(web::consoleLine(std::string(1025, 'a'), false, out, why));
     EXPECT_TRUE(web::consoleLine(std::string(1024, 'a'), false, out, why));
 }
+
+TEST(WebInputs, TheListenAddressDefaultsToLoopbackAndBadOnesAreRefused) {
+    std::string host, err;
+    int port = 0;
+    ASSERT_TRUE(web::parseListen("8640", host, port, err));
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(port, 8640);
+    ASSERT_TRUE(web::parseListen("0.0.0.0:80", host, port, err));
+    EXPECT_EQ(host, "0.0.0.0");
+    EXPECT_EQ(port, 80);
+    ASSERT_TRUE(web::parseListen("[::1]:65535", host, port, err));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 65535);
+    for (const char *bad : {"", "web", "0", "65536", "-1", "80x", ":80", "127.0.0.1:", "[]:80", "1.2.3.4:99999"}) {
+        err.clear();
+        EXPECT_FALSE(web::parseListen(bad, host, port, err)) << bad;
+        EXPECT_NE(err.find("[ADDR:]PORT"), std::string::npos) << bad;
+    }
+}
