@@ -471,7 +471,10 @@ void Panel::beforeStep() {
         d.powerBackAt = 0;
         sim::powerOn();
     }
-    for (Input &in : d.inputs.takeAll()) d.pending.push_back(std::move(in));
+    // New inputs only once the earlier ones are done: while a pen hold or a power cycle keeps
+    // them waiting, the queue's own bounds hold for everything behind them.
+    if (d.pending.empty())
+        for (Input &in : d.inputs.takeAll()) d.pending.push_back(std::move(in));
     while (!d.pending.empty()) {
         Input &in = d.pending.front();
         bool penChange = (in.kind == InputKind::PenDown && !d.penIsDown) || (in.kind == InputKind::PenUp && d.penIsDown);
