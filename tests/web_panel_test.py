@@ -219,7 +219,7 @@ def main():
                             if x.endswith(b" 0") and x[:1].isdigit()]
                 assert reported == list(range(n)), reported[:20]
                 ratio = (t1["virtualMs"] - t0["virtualMs"]) / (t1["hostMs"] - t0["hostMs"])
-                assert 0.9 < ratio < 1.1, ratio
+                assert 0.85 < ratio < 1.15, ratio  # the module's clock kept pace with the host's
                 shot = screenshot_rgb()
                 for handle in drv.window_handles:
                     drv.switch_to.window(handle)
