@@ -16,6 +16,7 @@ test_packages=(
   clang
   gcc-arm-none-eabi libstdc++-arm-none-eabi-newlib libnewlib-arm-none-eabi picolibc-arm-none-eabi
   dosfstools mtools fdisk python3 python3-pil python3-serial socat
+  chromium chromium-driver python3-selenium
 )
 # Installed without their recommendations (a GUI and firmware images nobody here needs).
 lean=()

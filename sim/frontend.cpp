@@ -347,7 +347,7 @@ bool parsePortSpec(const std::string &text, PortSpec &spec, std::string &error) 
     return false;
 }
 
-int runInteractive(const PortSpec specs[2]) {
+int runInteractive(const PortSpec specs[2], const StepHooks &hooks) {
     std::unique_ptr<Endpoint> ends[2];
     for (int i = 0; i < 2; ++i) {
         if (specs[i].kind == "stdio") ends[i] = std::make_unique<StdioEndpoint>(i);
@@ -382,7 +382,9 @@ int runInteractive(const PortSpec specs[2]) {
         // The host side of each line runs at whatever rate the module programs.
         for (int i = 0; i < 2; ++i)
             if (sim::uart::moduleBaud(i)) sim::uart::setHostBaud(i, sim::uart::moduleBaud(i));
+        if (hooks.before) hooks.before();
         sim::runFor(sim::kMs);
+        if (hooks.after) hooks.after();
         for (int i = 0; i < 2; ++i) sim::uart::hostReceived(i).clear();
         if ((ends[0] && ends[0]->finished()) || (ends[1] && ends[1]->finished())) break;
     }

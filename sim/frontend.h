@@ -4,6 +4,7 @@
 #ifndef VMOD_FRONTEND_H
 #define VMOD_FRONTEND_H
 
+#include <functional>
 #include <string>
 
 namespace frontend {
@@ -23,9 +24,16 @@ struct PortSpec {
 // "tcp:PORT,xonxoff"); returns false with a message for a bad one.
 bool parsePortSpec(const std::string &text, PortSpec &spec, std::string &error);
 
+// Work of other parts of vmod-sim (the web panel) on the board's thread, at every step of the
+// loop: `before` ahead of running the board, `after` once it ran and before the bytes the
+// hosts received are discarded. Either may be empty.
+struct StepHooks {
+    std::function<void()> before, after;
+};
+
 // Runs the module in real time with the ports connected as given, until interrupted (or,
 // with a port on standard input, until that input ends). Returns the exit status.
-int runInteractive(const PortSpec ports[2]);
+int runInteractive(const PortSpec ports[2], const StepHooks &hooks = {});
 
 }  // namespace frontend
 

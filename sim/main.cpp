@@ -12,6 +12,7 @@
 #include "frontend.h"
 #include "loader.h"
 #include "media_lines.h"
+#include "panel.h"
 #include "scenario.h"
 #include "sim.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char **argv) {
         "1 when a check fails, 2 when the script cannot be read or parsed."};
     std::string script, state, port0 = "pty", port1 = "none";
     std::string firmware = VMOD_FIRMWARE_MODULE;
+    std::string webAt;
     bool updateGoldens = false;
     std::vector<std::string> mediaPath;
     app.add_option("--script", script, "Run a scenario script (fast, deterministic virtual time)");
@@ -37,6 +39,9 @@ int main(int argc, char **argv) {
         ->capture_default_str();
     app.add_option("--port1", port1, "Port 1 (the aux or RS-485 port): as --port0")
         ->capture_default_str();
+    app.add_option("--web", webAt,
+                   "Serve the web panel (the screen, touch, LEDs, beeper, a console) on [ADDR:]PORT; "
+                   "the address is 127.0.0.1 unless given");
     app.add_option("--firmware", firmware, "The firmware module to run")->capture_default_str();
     app.add_option("--media-path", mediaPath,
                    "A folder where a script's media files (flash-load, sd-image, sd-put) are looked for "
@@ -52,6 +57,17 @@ int main(int argc, char **argv) {
     }
     if (specs[0].kind == "stdio" && specs[1].kind == "stdio") {
         std::fprintf(stderr, "vmod-sim: only one port can use standard input and output\n");
+        return 2;
+    }
+
+    std::string webHost;
+    int webPort = 0;
+    if (!webAt.empty() && !script.empty()) {
+        std::fprintf(stderr, "vmod-sim: --web serves an interactive run, not a script\n");
+        return 2;
+    }
+    if (!webAt.empty() && !web::parseListen(webAt, webHost, webPort, error)) {
+        std::fprintf(stderr, "vmod-sim: %s\n", error.c_str());
         return 2;
     }
 
@@ -75,7 +91,21 @@ int main(int argc, char **argv) {
     scenario::setMediaPath(mediaPath);
     sim::useFirmwareModule(firmware);
 
-    int rc = script.empty() ? frontend::runInteractive(specs) : scenario::runScript(script);
+    int rc;
+    if (!script.empty()) {
+        rc = scenario::runScript(script);
+    } else if (!webAt.empty()) {
+        web::Panel panel;
+        if (!panel.start(webHost, webPort, error)) {
+            std::fprintf(stderr, "vmod-sim: %s\n", error.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "vmod-sim: web panel on %s\n", panel.url().c_str());
+        rc = frontend::runInteractive(specs, {[&panel] { panel.beforeStep(); }, [&panel] { panel.afterStep(); }});
+        panel.stop();
+    } else {
+        rc = frontend::runInteractive(specs);
+    }
     if (!tempState.empty()) fs::remove_all(tempState, ec);
     return rc;
 }

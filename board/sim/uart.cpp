@@ -49,6 +49,7 @@ struct Port {
     uint8_t fifo[kHostFifo];
     size_t fifoAt = 0, fifoLen = 0;
     bool txRunning = false;  // a byte of the transmitter is on the line
+    bool sourceMidLine = false;  // the source's last byte so far was not a CR
 };
 
 Port ports[2] = {{0, IRQ_UART0_RX, IRQ_UART0_TX}, {1, IRQ_UART1_RX, IRQ_UART1_TX}};
@@ -167,18 +168,29 @@ void hostPutItem(int port, int c) {
 }
 
 // The front ends' host transmitter, when the line is free: the next byte of its FIFO,
-// refilled from the queue, then the source, unless an XOFF stopped it. Each byte reaches the
-// module at the end of its stop bit, and the next one starts then.
+// refilled from the queue, then the source, unless an XOFF stopped it. Queued lines wait
+// while the source is inside a line it is still sending, so that they never split one of its
+// lines; a source that has nothing just now in the middle of a line (a person typing) lets
+// them go. Each byte reaches the module at the end of its stop bit, and the next one starts then.
 void hostTxNext(Port &p) {
     p.txRunning = false;
     if (p.fifoAt == p.fifoLen && !p.hostPaused) {
         p.fifoAt = p.fifoLen = 0;
-        while (p.fifoLen < kHostFifo && !p.queued.empty()) {
+        bool fromSource = false;
+        if (p.sourceMidLine && p.source && !p.queued.empty()) {
+            p.fifoLen = p.source(p.fifo, kHostFifo);
+            fromSource = p.fifoLen > 0;
+        }
+        while (!fromSource && p.fifoLen < kHostFifo && !p.queued.empty()) {
             p.fifo[p.fifoLen++] = p.queued.front();
             p.queued.pop_front();
         }
-        if (p.fifoLen == 0 && p.source) p.fifoLen = p.source(p.fifo, kHostFifo);
+        if (p.fifoLen == 0 && p.source) {
+            p.fifoLen = p.source(p.fifo, kHostFifo);
+            fromSource = true;
+        }
         if (p.fifoLen > kHostFifo) p.fifoLen = 0;
+        if (fromSource && p.fifoLen > 0) p.sourceMidLine = p.fifo[p.fifoLen - 1] != '\r';
     }
     if (p.fifoAt == p.fifoLen) return;
     p.hostInFlight++;
@@ -247,6 +259,7 @@ struct UartDevice : Device {
             p.hostHeld.clear();
             p.fifoAt = p.fifoLen = 0;  // what was on the wire is lost
             p.txRunning = false;
+            p.sourceMidLine = false;
         }
     }
 } device;
@@ -287,6 +300,7 @@ bool hostSending(int port) {
 void setHostSource(int port, HostSource source) {
     if (Port *p = get(port)) {
         p->source = std::move(source);
+        p->sourceMidLine = false;
         if (p->source) hostTxStart(*p);
     }
 }

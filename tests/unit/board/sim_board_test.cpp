@@ -209,6 +209,40 @@ TEST_F(HostTransmitter, QueuedBytesGoFirstAtTheSamePace) {
     EXPECT_EQ(received.substr(8), std::string(received.size() - 8, 'a'));
 }
 
+TEST_F(HostTransmitter, AQueuedLineWaitsForTheEndOfTheLineTheSourceIsSending) {
+    start(receivingMain, false);
+    stream.data.clear();
+    for (int i = 0; i < 40; ++i) stream.data += "host line " + std::to_string(i) + " with some more text\r";
+    sim::runFor(3 * sim::kMs);  // some 34 bytes: inside the second line
+    sim::uart::hostQueue(0, "console\r");
+    sim::runFor(30 * sim::kMs);
+    // Every line arrives whole: the host's in their order, the console's between two of them.
+    std::vector<std::string> lines;
+    size_t at = 0;
+    for (size_t cr; (cr = received.find('\r', at)) != std::string::npos; at = cr + 1)
+        lines.push_back(received.substr(at, cr - at));
+    ASSERT_GE(lines.size(), 6u);
+    int next = 0, console = 0;
+    for (const std::string &l : lines) {
+        if (l == "console") {
+            ++console;
+            continue;
+        }
+        EXPECT_EQ(l, "host line " + std::to_string(next) + " with some more text");
+        ++next;
+    }
+    EXPECT_EQ(console, 1);
+}
+
+TEST_F(HostTransmitter, AQueuedLineGoesWhenTheSourceStopsInsideALine) {
+    start(receivingMain, false);
+    stream.data = "partial";  // a person who has typed half a command and paused
+    sim::runFor(2 * sim::kMs);
+    sim::uart::hostQueue(0, "console\r");
+    sim::runFor(2 * sim::kMs);
+    EXPECT_EQ(received, "partialconsole\r");
+}
+
 TEST_F(HostTransmitter, XoffStopsTheHostAfterItsFifoUntilXon) {
     start(pausingMain, true);
     sim::runFor(15 * sim::kMs);
