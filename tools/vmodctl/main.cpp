@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -73,6 +74,10 @@ speed_t speedOf(int baud) {
 
 class Port {
   public:
+    // The most a reply may hold before the reader gives up on the device: far more than the
+    // longest listing the module sends.
+    static constexpr size_t kMaxReply = 1 << 20;
+
     // A serial device path, or tcp:HOST:PORT for a module reached over TCP.
     Port(const std::string &path, int baud) : path_(path) {
         if (path.rfind("tcp:", 0) == 0) {
@@ -98,6 +103,7 @@ class Port {
     ~Port() {
         if (fd_ >= 0) close(fd_);
     }
+    const std::string &name() const { return path_; }
 
     void write(const std::string &s) {
         size_t done = 0;
@@ -111,26 +117,35 @@ class Port {
         }
     }
 
-    // Reads what arrives within `ms` (returns early once something arrived and `until`
-    // matches the end of what was read).
-    // Reads until `done` holds for what was read, or `ms` pass (0: only what is waiting).
+    // Reads until `done` holds for what was read, or `ms` pass (0: only what is waiting). A
+    // device that keeps sending never holds the reader past the time: the clock is checked
+    // after every read, not only when the line falls silent; and what is read is bounded.
     bool readUntil(std::string &got, const std::function<bool(const std::string &)> &done, int ms) {
         auto end = Clock::now() + std::chrono::milliseconds(ms);
+        bool polled = false;
         for (;;) {
             if (done(got)) return true;
+            if (got.size() > kMaxReply)
+                throw Failure(path_ + " sent more than " + std::to_string(kMaxReply / 1024) +
+                              " KiB without the end of a reply; is it the module? (it began \"" +
+                              printable(got.substr(0, 40)) + "\")");
             int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
-            if (left < 0) left = 0;
+            if (left <= 0) {
+                if (polled) return false;
+                left = 0;
+            }
+            polled = true;
             pollfd p{fd_, POLLIN, 0};
             int r = poll(&p, 1, left);
             if (r < 0 && errno != EINTR) throw Failure("reading " + path_ + " failed: " + std::strerror(errno));
-            if (r == 0 && left == 0) return false;
             if (r <= 0) continue;
             if (!(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR)))
                 throw Failure(path_ + " was closed by the other side");
-            char buf[512];
+            char buf[4096];
             ssize_t n = ::read(fd_, buf, sizeof buf);
             if (n < 0 && errno != EINTR && errno != EAGAIN)
                 throw Failure("reading " + path_ + " failed: " + std::strerror(errno));
+            if (n == 0) throw Failure(path_ + " was closed by the other side");
             if (n > 0) got.append(buf, size_t(n));
         }
     }
@@ -194,8 +209,9 @@ std::string command(Port &port, const std::string &line, bool crc, int timeoutMs
     port.write(out);
     std::string got;
     if (!port.readUntil(got, [](const std::string &s) { return acknowledged(strip(s, '\x11')); }, timeoutMs))
-        throw Failure("no reply to \"" + line + "\" within " + std::to_string(timeoutMs / 1000) + " s (got \"" +
-                      printable(got) + "\")");
+        throw Failure("no reply to \"" + line + "\" from " + port.name() + " within " +
+                      std::to_string(timeoutMs / 1000) + " s (got " + std::to_string(got.size()) + " bytes: \"" +
+                      printable(got.substr(0, 60)) + (got.size() > 60 ? "...\")" : "\")"));
     return strip(got, '\x11');
 }
 
@@ -230,10 +246,24 @@ class Progress {
     int last_ = -1;
 };
 
+// An image is a regular file no larger than the largest Data Flash (11 MiB): a device such
+// as /dev/zero or a folder is refused before anything is read.
 std::vector<uint8_t> readImage(const std::string &file) {
+    constexpr off_t kMaxImage = 0xB00000;
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0) throw Failure("cannot read " + file + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) throw Failure(file + " is not a regular file");
+    if (st.st_size > kMaxImage)
+        throw Failure(file + " holds " + std::to_string(st.st_size) + " bytes, more than any Data Flash (11 MiB)");
     std::ifstream in(file, std::ios::binary);
     if (!in) throw Failure("cannot read " + file);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> b;
+    b.reserve(size_t(st.st_size));
+    char buf[65536];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+        b.insert(b.end(), buf, buf + in.gcount());
+        if (b.size() > size_t(kMaxImage)) throw Failure(file + " grew past 11 MiB while it was read");
+    }
     if (b.size() < 8 || b[0] != 0xEB || b[1] != 0xFE)
         throw Failure(file + " is not an external-memory image (it does not begin with the magic 0xFEEB)");
     return b;
@@ -394,6 +424,9 @@ int main(int argc, char **argv) {
             downloadBinary(port, img, !quiet, !noLoad);
     } catch (const Failure &e) {
         std::fprintf(stderr, "vmodctl: %s\n", e.what());
+        return 1;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "vmodctl: %s: %s\n", device.c_str(), e.what());
         return 1;
     }
     return 0;
