@@ -663,8 +663,23 @@ int KT_ExtMem_TextDownload(u32 addr, int verbose) {
     binaryEnable = 0;
     for (;;) {
         txString("p>\r");
-        while (rxGotLine == 0) KT_Delay(1);
+        // A line longer than the receive ring never completes: the ring overflows instead.
+        while (rxGotLine == 0 && !bufferOverflow) KT_Delay(1);
+        if (rxGotLine == 0) {
+            bufferOverflow = 0;
+            rxReset();
+            txString("\rInput buffer overflowed!\r");
+            result = 0;
+            break;
+        }
         rxString(xmpLine, sizeof xmpLine);
+        // A host that sent ahead until the ring stopped it may go on once there is room, as
+        // the main loop lets it: without this XON it would wait for one while the download
+        // waits for its next line.
+        if (rxStopped && rxCount <= RX_XON_LEVEL && !rs485On()) {
+            txChar(XON);
+            rxStopped = 0;
+        }
         size_t len = strlen(xmpLine);
         if (len > 0) xmpLine[len - 1] = 0;  // the terminator
         if (verbose) {

@@ -6,6 +6,7 @@
 // reached the end the header names.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -50,16 +51,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sim::serialflash::fill(0xFF);
     int result = -1;
     bool finished;
+    // The host starts sending when the download has begun, as it would after the command's
+    // first answer.
     if (binary) {
-        sim::uart::hostSend(0, stream);
-        finished = onboard::run([&] { result = doEEPROMBinDownload(addr, len, 50); }, 600 * sim::kSec);
+        finished = onboard::run(
+            [&] {
+                sim::uart::hostSend(0, stream);
+                result = doEEPROMBinDownload(addr, len, 50);
+            },
+            600 * sim::kSec);
     } else {
-        sim::uart::hostSend(0, stream + "\r Q\r");  // an end mark after whatever came before
-        finished = onboard::run([&] { result = KT_ExtMem_TextDownload(addr, data[0] & 2); }, 600 * sim::kSec);
+        stream += "\r Q\r";  // an end mark after whatever came before
+        finished = onboard::run(
+            [&] {
+                sim::uart::hostSend(0, stream);
+                result = KT_ExtMem_TextDownload(addr, data[0] & 2);
+            },
+            600 * sim::kSec);
     }
-    if (!finished) __builtin_trap();  // the download never ended
-    // Nothing may stay in the way of the next input.
+    if (!finished) {
+        std::fprintf(stderr, "download_fuzz: the download never ended; the host saw \"%s\"\n",
+                     onboard::hostText(0, false).c_str());
+        __builtin_trap();
+    }
+    // Nothing may stay in the way of the next input: what the download left of the stream
+    // (lines after an error, bytes past the length) arrives and goes, as the main loop would
+    // take it, and a host the full ring had stopped may send again.
+    onboard::run([] {
+        txChar(XON);
+        rxStopped = 0;
+    });
     sim::runUntil(sim::now() + 60 * sim::kSec, [] { return !sim::uart::hostSending(0); });
+    onboard::run([] {
+        restoreUartBinMain();
+        bufferOverflow = 0;
+    });
     std::vector<uint8_t> flash = sim::serialflash::contents();
     if (flash[0] == 0xEB && flash[1] == 0xFE && binary) {
         uint32_t imageSize = le32(&flash[4]);
