@@ -470,9 +470,6 @@ int KT_ExtMem_SdLoad(const char *dir) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Programming and erasing the Data Flash.
-
-// ---------------------------------------------------------------------------------------
 // Downloads that a power cut cannot turn into a partial image.
 //
 // A download arrives in address order with the header first; written as it comes, a cut
@@ -564,6 +561,9 @@ int KT_ExtMem_DownloadEnd(void) {
         return 0;  // the image is not complete yet: a later download may finish it
     return writeHeldBytes();
 }
+
+// ---------------------------------------------------------------------------------------
+// Programming and erasing the Data Flash.
 
 int KT_ExtMem_Erase_Sector(int n) {
     if (n < 0 || (u32)n >= Flash1NumSectors) return 3;
