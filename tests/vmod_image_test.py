@@ -77,4 +77,63 @@ with open(notimg, "wb") as f:
 r = run("list", notimg)
 assert r.returncode == 1 and r.stdout == "", r
 assert "external memory invalid (found 6568, expected FEEB)" in r.stderr and "is not an external-memory image" in r.stderr, r
-print("vmod-image: 2 images and 14 refusals passed")
+
+# Hostile inputs end with a message naming the file and status 1, in bounded time and memory
+# (an address-space limit of 1 GiB: /dev/zero read whole would pass it).
+import resource
+
+
+# A sanitizer build reserves terabytes of address space for its shadow memory: there the
+# time limit alone has to do.
+with open(TOOL, "rb") as _f:
+    SANITIZED = b"__asan_init" in _f.read()
+
+
+def limited():
+    if not SANITIZED:
+        resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+
+def fails_bounded(manifest, want, files=None):
+    d = tempfile.mkdtemp(dir=tmp)
+    for n, data in (files or {}).items():
+        with open(os.path.join(d, n), "wb") as f:
+            f.write(data)
+    m = os.path.join(d, "m.manifest")
+    with open(m, "w") as f:
+        f.write(manifest)
+    r = subprocess.run([TOOL, "build", m, "-o", os.path.join(d, "out.bin")], capture_output=True, text=True,
+                       timeout=30, preexec_fn=limited)
+    assert r.returncode == 1, (manifest, r.returncode, r.stderr)
+    assert want in r.stderr, (want, r.stderr)
+    return d
+
+
+# A form feed (or vertical tab) is a blank: a line of nothing else is an empty line, not a crash.
+fails_bounded("macros m.txt\n", "m.txt:1: a command line before the first \"macro\" line",
+              {"m.txt": b"\x01macro \x0c1 a\x01macro\n\x0c\nmacro 1\n"})
+fails_bounded("macros m.txt\n", "m.txt:4: macro 1 is defined again",
+              {"m.txt": b"macro 1 a\n\x0c\n\x0b \x0c\nmacro\x0c1\n"})
+d = tempfile.mkdtemp(dir=tmp)
+with open(os.path.join(d, "m.txt"), "wb") as f:
+    f.write(b"\x0c\nmacro 1 a\n\x0c\nxi 1 0 0\x0c\n")
+with open(os.path.join(d, "m.manifest"), "w") as f:
+    f.write("\x0c\nmacros m.txt\n")
+r = run("build", os.path.join(d, "m.manifest"), "-o", os.path.join(d, "out.bin"))
+assert r.returncode == 0, r.stderr
+r = run("list", os.path.join(d, "out.bin"))
+assert "    #1: a\n    'xi 1 0 0'\n" in r.stdout, r.stdout
+# Devices and folders are refused by name, wherever a file is named.
+fails_bounded("bitmap /dev/zero\n", "m.manifest:1: /dev/zero: is not a regular file")
+fails_bounded("macros /dev/zero\n", "m.manifest:1: /dev/zero: is not a regular file")
+fails_bounded("font f /dev/zero 12\n", "m.manifest:1: /dev/zero: is not a regular file")
+fails_bounded("bitmap %s\n" % tmp, "m.manifest:1: %s: is a folder, not a file" % tmp)
+fails_bounded("macros %s\n" % tmp, "m.manifest:1: %s: is a folder, not a file" % tmp)
+for args, want in ((["build", "/dev/zero"], "vmod-image: /dev/zero: is not a regular file"),
+                   (["build", tmp], "vmod-image: %s: is a folder, not a file" % tmp),
+                   (["list", "/dev/zero"], "vmod-image: /dev/zero: is not a regular file"),
+                   (["list", tmp], "vmod-image: %s: is a folder, not a file" % tmp)):
+    r = subprocess.run([TOOL] + args + ["-o", os.path.join(tmp, "x.bin")] * (args[0] == "build"), capture_output=True,
+                       text=True, timeout=30, preexec_fn=limited)
+    assert r.returncode == 1 and want in r.stderr, (args, r)
+print("vmod-image: 2 images, 14 refusals and 13 hostile inputs passed")

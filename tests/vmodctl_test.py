@@ -91,4 +91,73 @@ try:
 finally:
     proc.terminate()
     proc.wait(10)
-print("vmodctl: 3 downloads and the TCP port passed")
+
+
+# A device that answers with garbage only: "cmd vers" ends with the device named and status 1,
+# in bounded time and memory, whether the garbage floods the line or trickles.
+import resource
+import threading
+
+
+def garbage_device(pace):
+    master, slave = os.openpty()
+    name = os.ttyname(slave)
+    stop = threading.Event()
+
+    def talk():
+        chunk = bytes((i * 37 + 11) % 251 for i in range(4096)).replace(b">\r", b"x\r")
+        while not stop.is_set():
+            try:
+                os.write(master, chunk if pace == 0 else chunk[:16])
+            except OSError:
+                break
+            if pace:
+                time.sleep(pace)
+            # What vmodctl sends is read and dropped.
+            r, _, _ = select.select([master], [], [], 0)
+            if r:
+                try:
+                    os.read(master, 4096)
+                except OSError:
+                    break
+
+    t = threading.Thread(target=talk, daemon=True)
+    t.start()
+    return name, master, slave, stop, t
+
+
+# A sanitizer build reserves terabytes of address space for its shadow memory: there the
+# time limit alone has to do.
+with open(CTL, "rb") as _f:
+    SANITIZED = b"__asan_init" in _f.read()
+
+
+def limited():
+    if not SANITIZED:
+        resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+
+for pace, want in ((0, b"without the end of a reply"), (0.01, b"no reply to \"vers\" from ")):
+    name, master, slave, stop, t = garbage_device(pace)
+    try:
+        began = time.time()
+        r = subprocess.run([CTL, "-p", name, "cmd", "vers", "-t", "3"], capture_output=True, timeout=60,
+                           preexec_fn=limited)
+        took = time.time() - began
+        assert r.returncode == 1, r
+        assert name.encode() in r.stderr and want in r.stderr, (pace, r.stderr[:300])
+        assert took < 20, took
+        assert len(r.stderr) < 1000, len(r.stderr)
+    finally:
+        stop.set()
+        os.close(slave)
+        t.join(5)
+        os.close(master)
+# A device that closes: the end is reported, not waited for.
+master, slave = os.openpty()
+name = os.ttyname(slave)
+os.close(master)
+r = subprocess.run([CTL, "-p", name, "cmd", "vers", "-t", "3"], capture_output=True, timeout=60)
+assert r.returncode == 1 and name.encode() in r.stderr, r
+os.close(slave)
+print("vmodctl: 3 downloads, the TCP port and 3 misbehaving devices passed")

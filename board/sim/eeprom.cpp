@@ -5,6 +5,9 @@
 // A read returns bytes from the address pointer on, wrapping at the end of the array.
 #include "eeprom.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,11 +47,14 @@ struct Eeprom : Device, i2c::Slave {
             std::fclose(f);
         }
     }
+    // Rewritten in place, never truncated: a file truncated and written again is flushed to
+    // the disk at its close by some file systems, which would cost every write cycle a disk
+    // write.
     static bool saveFile(const uint8_t *src) {
-        FILE *f = std::fopen(fileIn(stateDir()).c_str(), "wb");
-        if (!f) return false;
-        bool ok = std::fwrite(src, 1, kSize, f) == kSize;
-        return std::fclose(f) == 0 && ok;
+        int fd = ::open(fileIn(stateDir()).c_str(), O_WRONLY | O_CREAT, 0644);
+        if (fd < 0) return false;
+        bool ok = ::pwrite(fd, src, kSize, 0) == ssize_t(kSize);
+        return ::close(fd) == 0 && ok;
     }
 
     void powerOn() override {

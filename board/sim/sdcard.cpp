@@ -75,6 +75,7 @@ struct Card : Device {
     bool ejected = false;
     int damagedReads = 0;
     Stats counters;
+    uint64_t storedLeft = UINT64_MAX;  // blocks the card still stores before its power is "cut"
 
     State state = Idle;
     bool appCmd = false;
@@ -342,9 +343,13 @@ struct Card : Device {
             state = Tran;
             return SD_TOKEN_CRC_ERROR;
         }
-        int fd = ::open(path().c_str(), O_WRONLY);
-        ssize_t put = fd < 0 ? -1 : ::pwrite(fd, block, 512, off_t(dataBlock * 512));
-        if (fd >= 0) ::close(fd);
+        ssize_t put = 512;
+        if (storedLeft > 0) {
+            int fd = ::open(path().c_str(), O_WRONLY);
+            put = fd < 0 ? -1 : ::pwrite(fd, block, 512, off_t(dataBlock * 512));
+            if (fd >= 0) ::close(fd);
+            if (storedLeft != UINT64_MAX) --storedLeft;
+        }
         state = Prg;
         programPolls = kProgramPolls;
         if (put != 512) return SD_TOKEN_WRITE_ERROR;
@@ -383,6 +388,7 @@ void insert() {
 bool present() { return card.inSlot(); }
 void damageNextReads(int n) { card.damagedReads = n; }
 Stats &stats() { return card.counters; }
+void storeOnly(uint64_t blocks) { card.storedLeft = blocks; }
 
 }  // namespace sim::sdcard
 

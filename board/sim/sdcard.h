@@ -33,6 +33,11 @@ struct Stats {
 };
 Stats &stats();
 
+// A power cut as the card sees it, for tests: after `blocks` more data blocks the card stores
+// no write (it answers as before, its medium stays as it was at the cut), until called again
+// with UINT64_MAX.
+void storeOnly(uint64_t blocks);
+
 }  // namespace sim::sdcard
 
 #endif

@@ -132,6 +132,7 @@ struct Flash : Device {
         statusReg |= kStatusWip;
         busyEvent = schedule(now() + t, [this, done] {
             done();
+            ++counts.finished;
             statusReg &= uint8_t(~(kStatusWip | kStatusWel));
             busyEvent = 0;
         });

@@ -39,11 +39,14 @@ void fill(uint8_t value);
 void load(const std::vector<uint8_t> &bytes);  // from address 0 on, the rest 0xFF
 
 uint8_t status();
-// Counters since power-on, for tests: page programs, sector erases, bulk erases.
+// Counters since power-on, for tests: page programs, sector erases, bulk erases started, and
+// the programs and erases the part has finished (in the medium; a power cut drops the one
+// under way).
 struct Counts {
     uint64_t pagePrograms = 0;
     uint64_t sectorErases = 0;
     uint64_t bulkErases = 0;
+    uint64_t finished = 0;
 };
 Counts counts();
 

@@ -805,7 +805,7 @@ int doEEPROMBinDownload(u32 addr, u32 len, u32 timeout) {
         if (len > 0 && (u32)rxCount >= block) {
             gpTimer = timeout;
             // Blocks start at multiples of 128 in a ring of four blocks: never wrapped.
-            if (KT_ExtMem_ProgramArea(addr, rxTail, block, 0) != 0) break;
+            if (KT_ExtMem_DownloadWrite(addr, rxTail, block) != 0) break;
             u8 *t = rxTail + block;
             if (t >= rxBuf + RX_BUF_SIZE) t = rxBuf;
             rxTail = t;
@@ -822,7 +822,7 @@ int doEEPROMBinDownload(u32 addr, u32 len, u32 timeout) {
         KT_Touch_Get_State(&pressed, &tx, &ty);
         if (pressed) handle_touch();
         if (len == 0) {
-            ok = 1;
+            ok = KT_ExtMem_DownloadEnd() == 0;  // the held header, now that the data is in
             break;
         }
         boardIdle();

@@ -77,14 +77,14 @@ static int eepromTransfer(int nWrite, int nRead, u8 *buf) {
     }
 }
 
-u8 EEpromRead(u8 addr) {
-    u8 buf[2] = {0, addr};  // word address, high byte first
+u8 EEpromRead(u16 addr) {
+    u8 buf[2] = {(u8)(addr >> 8), (u8)addr};  // word address, high byte first
     eepromTransfer(2, 2, buf);
     return buf[0];
 }
 
-void EEpromWrite(u8 addr, u8 value) {
-    u8 buf[3] = {0, addr, value};
+void EEpromWrite(u16 addr, u8 value) {
+    u8 buf[3] = {(u8)(addr >> 8), (u8)addr, value};
     eepromTransfer(3, 0, buf);
     KT_Delay(5);  // the part's internal write cycle
 }

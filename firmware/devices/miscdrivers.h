@@ -32,8 +32,10 @@ void InitI2C(void);
 // nRead bytes read into buf, the last one not acknowledged. Returns 1 when every byte was
 // acknowledged; a refused byte ends the transaction with a stop (read bytes then stay 0xFF).
 int I2Cio(u8 dev, int nWrite, int nRead, u8 *buf);
-u8 EEpromRead(u8 addr);
-void EEpromWrite(u8 addr, u8 value);
+// One byte of the settings EEPROM (4 KiB: the settings image at 0..131, its save copy above
+// 0xFF). A write returns after the part's 5 ms write cycle.
+u8 EEpromRead(u16 addr);
+void EEpromWrite(u16 addr, u8 value);
 
 void InitAudio(void);
 void SoundOn(int freq);

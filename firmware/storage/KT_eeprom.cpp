@@ -21,16 +21,60 @@ static u8 *imageBytes(void) { return (u8 *)&eepromData; }
 
 int KT_EEPROMvalid(void) { return eepromData.validMarker == EEPROM_VALID_MARKER; }
 
+// ---------------------------------------------------------------------------------------
+// Saving so that a power cut cannot mix two images.
+//
+// The settings image keeps its fixed place at 0..131, where tools read it. A save first
+// writes a complete copy of the new image with its check value above the image (the part
+// holds 4 KiB), then marks the save under way, rewrites the image in place and clears the
+// mark. A cut while the copy is written leaves the old image untouched and the mark clear;
+// a cut while the image is rewritten leaves the mark set over a complete copy, and the next
+// load finishes the save from the copy. With the mark clear the image at 0..131 stands as it
+// is, so that a byte changed there on purpose ("*eew", "*eec", a programmer) is never undone.
+
+static u16 copyCheck(const u8 *img) {
+    u16 crc = 0xFFFF;  // CRC-16/CCITT-FALSE
+    for (int i = 0; i < EEPROM_IMAGE_SIZE; ++i) {
+        crc = (u16)(crc ^ (u16)img[i] << 8);
+        for (int b = 0; b < 8; ++b) crc = (u16)(crc & 0x8000 ? crc << 1 ^ 0x1021 : crc << 1);
+    }
+    return crc;
+}
+
+// A byte written only when the part holds another value: the copy of an unchanged image
+// costs no write cycles.
+static void writeIfChanged(u16 addr, u8 value) {
+    if (EEpromRead(addr) != value) EEpromWrite(addr, value);
+}
+
+// Finishes a save that a power cut interrupted: the mark is set and the copy is complete.
+static void finishInterruptedSave(void) {
+    if (EEpromRead(EEPROM_SAVE_STATE) != EEPROM_SAVE_UNDER_WAY) return;
+    u8 copy[EEPROM_IMAGE_SIZE];
+    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) copy[a] = EEpromRead((u16)(EEPROM_COPY_ADDR + a));
+    u16 check = (u16)(EEpromRead(EEPROM_COPY_CHECK) | EEpromRead(EEPROM_COPY_CHECK + 1) << 8);
+    if (check == copyCheck(copy))
+        for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) writeIfChanged((u16)a, copy[a]);
+    EEpromWrite(EEPROM_SAVE_STATE, EEPROM_SAVE_IDLE);
+}
+
 int KT_EEPROM_Load(void) {
+    finishInterruptedSave();
     u8 *img = imageBytes();
-    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) img[a] = EEpromRead((u8)a);
+    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) img[a] = EEpromRead((u16)a);
     return 1;
 }
 
 int KT_EEPROM_Save(void) {
     eepromData.validMarker = EEPROM_VALID_MARKER;
     const u8 *img = imageBytes();
-    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) EEpromWrite((u8)a, img[a]);
+    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) writeIfChanged((u16)(EEPROM_COPY_ADDR + a), img[a]);
+    u16 check = copyCheck(img);
+    writeIfChanged(EEPROM_COPY_CHECK, (u8)check);
+    writeIfChanged(EEPROM_COPY_CHECK + 1, (u8)(check >> 8));
+    EEpromWrite(EEPROM_SAVE_STATE, EEPROM_SAVE_UNDER_WAY);
+    for (int a = 0; a < EEPROM_IMAGE_SIZE; ++a) EEpromWrite((u16)a, img[a]);
+    EEpromWrite(EEPROM_SAVE_STATE, EEPROM_SAVE_IDLE);
     return 1;
 }
 

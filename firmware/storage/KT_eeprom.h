@@ -11,6 +11,14 @@
 #define FLAG_ON 0xA5   // a flag field counts as on only at exactly this value
 #define MODE_ON 'Z'    // a mode field counts as on only at exactly this value
 
+// Where a save keeps its copy of the new image, outside the image and the start mark at 0xFE:
+// the 132 bytes, their CRC-16 (little-endian), and the mark of a save under way.
+#define EEPROM_COPY_ADDR 0x100
+#define EEPROM_COPY_CHECK (EEPROM_COPY_ADDR + EEPROM_IMAGE_SIZE)
+#define EEPROM_SAVE_STATE (EEPROM_COPY_CHECK + 2)
+#define EEPROM_SAVE_UNDER_WAY 0xA5  // the copy is complete and the image is being rewritten
+#define EEPROM_SAVE_IDLE 0xFF
+
 #pragma pack(push, 1)
 struct EepromImage {
     u16 validMarker;      // 0x1255 when the image is valid
@@ -99,7 +107,10 @@ static_assert(offsetof(EepromImage, baud1) == 0x81, "layout");
 extern EepromImage eepromData;
 
 int KT_EEPROMvalid(void);
+// Reads the image into eepromData, after finishing a save that a power cut interrupted.
 int KT_EEPROM_Load(void);
+// Marks the image valid and writes it so that a cut at any byte leaves the old or the new
+// image (a copy first, then the image at its place).
 int KT_EEPROM_Save(void);
 int KT_EEPROM_Clear(void);
 void KT_EEPROM_Init(void);

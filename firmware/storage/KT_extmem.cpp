@@ -95,6 +95,7 @@ u32 KT_ExtMem_BytesFrom(u32 addr) {
 }
 
 static u32 stagedBytes;
+static void dropHeldHeader(void);
 
 u32 KT_ExtMem_Staged(void) { return stagedBytes; }
 void KT_ExtMem_SetStaged(u32 bytes) { stagedBytes = bytes < ExtMemSize ? bytes : ExtMemSize; }
@@ -281,6 +282,7 @@ int CopyMemToFlash1(u32 size, u8 *buffer) {
         pout("\r! No sectors to erase!\r");
         return 0;
     }
+    dropHeldHeader();  // the copy replaces whatever a download left unfinished
     FlashLed(COPY_LED_PERIOD);
     pout(":Copy SD Card to Data Flash:");
     for (u32 s = 0; s < sectors; ++s) {
@@ -467,17 +469,118 @@ int KT_ExtMem_SdLoad(const char *dir) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Downloads that a power cut cannot turn into a partial image.
+//
+// A download arrives in address order with the header first; written as it comes, a cut
+// would leave a header describing the whole new image in front of a part of it. So the
+// header bytes (flash 0..7) of a download are held back here and programmed only once the
+// download has reached the end of the image they describe. And before anything changes the
+// bytes of an image the flash still describes as valid, that image's magic is programmed to
+// zero (programming only clears bits: it needs no erase), so that a cut never leaves the old
+// header in front of changed data. At any cut the flash holds the old image, the new one, or
+// no valid header at all.
+
+static u8 heldHeader[EXTMEM_HEADER_SIZE];
+static u8 heldMask;   // bit i: byte i of the held header has arrived
+static u32 heldReach; // the end of the furthest write since the header arrived
+
+// The image the flash describes as valid now: its size, or 0.
+static u32 flashImageSize(void) {
+    u8 head[EXTMEM_HEADER_SIZE];
+    ReadSerialFlash(0, EXTMEM_HEADER_SIZE, head);
+    if (extRd16(head) != EXTMEM_MAGIC) return 0;
+    u32 size = extRd32(head + 4);
+    return size < EXTMEM_HEADER_SIZE ? EXTMEM_HEADER_SIZE : size;
+}
+
+// Breaks the stored image's magic when [from, from + length) touches its bytes.
+static int protectStoredImage(u32 from, u32 length) {
+    u32 size = flashImageSize();
+    if (size == 0 || length == 0 || from >= size || (unsigned long long)from + length <= EXTMEM_HEADER_SIZE) return 1;
+    static const u8 zero[2] = {0, 0};
+    return WriteSerialFlash(0, sizeof zero, zero);
+}
+
+static void dropHeldHeader(void) {
+    heldMask = 0;
+    heldReach = 0;
+}
+
+// Programs the held header bytes, in runs of consecutive ones (normally the whole header in
+// one write), and lets them go.
+static int writeHeldBytes(void) {
+    for (u32 a = 0; a < EXTMEM_HEADER_SIZE;) {
+        if (!(heldMask & 1u << a)) {
+            ++a;
+            continue;
+        }
+        u32 b = a;
+        while (b < EXTMEM_HEADER_SIZE && heldMask & 1u << b) ++b;
+        if (!WriteSerialFlash(a, b - a, heldHeader + a)) {
+            dropHeldHeader();
+            return FLASH_STAYED_BUSY;
+        }
+        a = b;
+    }
+    dropHeldHeader();
+    return 0;
+}
+
+// Only an image's header is worth holding: bytes at 0 that do not begin with the magic are
+// plain data and go to the flash as they come.
+static int heldIsImageHeader(void) { return (heldMask & 3) != 3 || extRd16(heldHeader) == EXTMEM_MAGIC; }
+
+int KT_ExtMem_DownloadWrite(u32 address, const u8 *source, u32 length) {
+    if (!source) return 2;
+    if ((unsigned long long)address + length > Flash1Size) return 1;
+    u32 end = address + length;
+    while (length > 0 && address < EXTMEM_HEADER_SIZE) {
+        if (address == 0) heldReach = 0;  // a new header: the reach counts from here
+        heldHeader[address] = *source++;
+        heldMask = (u8)(heldMask | 1u << address);
+        ++address;
+        --length;
+    }
+    if (!heldIsImageHeader()) {
+        int r = writeHeldBytes();
+        if (r) return r;
+    }
+    if (length > 0) {
+        if (!protectStoredImage(address, length)) return FLASH_STAYED_BUSY;
+        int r = KT_ExtMem_ProgramArea(address, source, length, 0);
+        if (r) return r;
+    }
+    if (heldMask && end > heldReach) heldReach = end;
+    return 0;
+}
+
+int KT_ExtMem_DownloadEnd(void) {
+    if (!heldMask) return 0;
+    if (heldMask == 0xFF && heldIsImageHeader() && heldReach < extRd32(heldHeader + 4))
+        return 0;  // the image is not complete yet: a later download may finish it
+    return writeHeldBytes();
+}
+
+// ---------------------------------------------------------------------------------------
 // Programming and erasing the Data Flash.
 
 int KT_ExtMem_Erase_Sector(int n) {
     if (n < 0 || (u32)n >= Flash1NumSectors) return 3;
     // A sector of the part's own size, as "xma" reports it. A part that never finishes is
     // a failed erase, not a done one.
+    u32 from = (u32)n * Flash1SectorSize;
+    if (from == 0)
+        dropHeldHeader();  // the header goes with the sector
+    else if (!protectStoredImage(from, Flash1SectorSize))
+        return FLASH_STAYED_BUSY;
     if (!SectorEraseSerialFlash((u8)((u32)n * (Flash1SectorSize / ERASE_UNIT)))) return FLASH_STAYED_BUSY;
     return 0;
 }
 
-int KT_ExtMem_Erase_Chip(void) { return EraseSerialFlash() ? 0 : FLASH_STAYED_BUSY; }
+int KT_ExtMem_Erase_Chip(void) {
+    dropHeldHeader();
+    return EraseSerialFlash() ? 0 : FLASH_STAYED_BUSY;
+}
 
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset) {
     if (reset && address == 0 && !source) return 0;  // nothing is kept between calls to clear
@@ -559,8 +662,23 @@ int KT_ExtMem_TextDownload(u32 addr, int verbose) {
     binaryEnable = 0;
     for (;;) {
         txString("p>\r");
-        while (rxGotLine == 0) KT_Delay(1);
+        // A line longer than the receive ring never completes: the ring overflows instead.
+        while (rxGotLine == 0 && !bufferOverflow) KT_Delay(1);
+        if (rxGotLine == 0) {
+            bufferOverflow = 0;
+            rxReset();
+            txString("\rInput buffer overflowed!\r");
+            result = 0;
+            break;
+        }
         rxString(xmpLine, sizeof xmpLine);
+        // A host that sent ahead until the ring stopped it may go on once there is room, as
+        // the main loop lets it: without this XON it would wait for one while the download
+        // waits for its next line.
+        if (rxStopped && rxCount <= RX_XON_LEVEL && !rs485On()) {
+            txChar(XON);
+            rxStopped = 0;
+        }
         size_t len = strlen(xmpLine);
         if (len > 0) xmpLine[len - 1] = 0;  // the terminator
         if (verbose) {
@@ -575,7 +693,7 @@ int KT_ExtMem_TextDownload(u32 addr, int verbose) {
         if (n > 0) {
             const char *plural = n == 1 ? "" : "s";
             if (verbose) pout("Programming %u byte%s @ 0x%08X...\r", (unsigned)n, plural, (unsigned)addr);
-            if (KT_ExtMem_ProgramArea(addr, data, n, 0) != 0) {
+            if (KT_ExtMem_DownloadWrite(addr, data, n) != 0) {
                 pout("\rWrite to external memory failed! (%u byte%s @ 0x%04X%04X)\r", (unsigned)n, plural,
                      (unsigned)(addr >> 16), (unsigned)(addr & 0xFFFF));
                 result = 0;
@@ -591,6 +709,12 @@ int KT_ExtMem_TextDownload(u32 addr, int verbose) {
             ended = 1;
             break;
         }
+    }
+    if (ended && KT_ExtMem_DownloadEnd() != 0) {
+        pout("\rWrite to external memory failed! (%u byte%s @ 0x%04X%04X)\r", (unsigned)EXTMEM_HEADER_SIZE, "s", 0u,
+             0u);
+        result = 0;
+        ended = 0;
     }
     if (ended) {
         u8 head[2];

@@ -94,6 +94,13 @@ int CopyMemToFlash1(u32 size, u8 *buffer);
 int KT_ExtMem_Erase_Sector(int n);
 int KT_ExtMem_Erase_Chip(void);
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset);
+// The writes of a download ("xmp", "bdld"): the results of KT_ExtMem_ProgramArea, but the
+// header bytes (flash 0..7) are held back, and a valid image stored in the flash has its magic
+// broken before its bytes change. KT_ExtMem_DownloadEnd, at the end of a download, programs
+// the held header once the downloads have reached the end of the image it describes (until
+// then the flash holds no valid header); 0, or 5 when the part never finished the write.
+int KT_ExtMem_DownloadWrite(u32 address, const u8 *source, u32 length);
+int KT_ExtMem_DownloadEnd(void);
 
 // Operations behind the image commands.
 struct ExtMemSizes {

@@ -9,6 +9,8 @@
 
 #include "app/Main.h"
 #include "board.h"
+#include "eeprom.h"
+#include "serialflash.h"
 #include "comm/Rtosinit.h"
 #include "devices/interrupt.h"
 #include "linked.h"
@@ -122,6 +124,33 @@ std::string hostText(int port, bool clear) {
     for (const auto &b : q) s += char(b.c);
     if (clear) q.clear();
     return s;
+}
+
+uint64_t mediaChanges(Cut kind) {
+    switch (kind) {
+        case Cut::EepromByte: return sim::eeprom::writeLog().size();
+        case Cut::FlashWrite: return sim::serialflash::counts().finished;
+        case Cut::Time: return sim::now();
+    }
+    return 0;
+}
+
+bool runToCut(Cut kind, uint64_t &n, sim::Time limit, const std::function<bool()> &more) {
+    const uint64_t from = mediaChanges(kind);
+    const uint64_t target = from + n;
+    bool cut = false;
+    auto stop = [&] {
+        if (mediaChanges(kind) >= target) return cut = true;
+        return more && more();
+    };
+    // A cut in time needs no event of its own: the run simply ends at that instant.
+    sim::Time until = kind == Cut::Time ? std::min<sim::Time>(sim::now() + limit, target) : sim::now() + limit;
+    sim::runUntil(until, stop);
+    if (kind == Cut::Time && sim::now() >= target) cut = true;
+    uint64_t done = mediaChanges(kind) - from;
+    n = done >= n ? 0 : n - done;
+    if (cut) powerOff();
+    return cut;
 }
 
 std::string freshStateDir() {

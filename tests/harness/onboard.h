@@ -47,6 +47,19 @@ bool exchange(int port, const std::string &text, const std::string &reply, sim::
 // What the host received on a port since it was last emptied; empties it when asked.
 std::string hostText(int port = 0, bool clear = true);
 
+// Power cuts for the tests of what the media keep. The board counts every change it completes
+// on a non-volatile medium: EEPROM bytes programmed, Data Flash programs and erases finished.
+enum class Cut { EepromByte, FlashWrite, Time };
+// The count of a medium's changes since power-on (virtual time in ns for Cut::Time).
+uint64_t mediaChanges(Cut kind);
+// Runs the powered firmware until the n-th change of kind after the call (n ns of virtual
+// time for Cut::Time) is complete, and cuts the power right there, with nothing after it done.
+// `more` is checked too and, when it returns true, ends the run without a cut (the host reacts
+// to what it saw, then calls again with the rest of n). Returns true when the power was cut;
+// false when `more` fired or `limit` passed first, with the power still on and n counted down
+// by the changes made meanwhile.
+bool runToCut(Cut kind, uint64_t &n, sim::Time limit, const std::function<bool()> &more = nullptr);
+
 // A fresh, empty folder for the simulated media, removed at process exit.
 std::string freshStateDir();
 

@@ -5,7 +5,10 @@
 #include FT_FREETYPE_H
 #include <png.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -16,10 +19,14 @@
 namespace vimage {
 namespace {
 
+// Blanks are what words() splits at: every isspace character, form feed and vertical tab too,
+// so that a line trim() keeps always holds a word.
+const char *const kBlanks = " \t\r\n\f\v";
+
 std::string trim(const std::string &s) {
-    size_t a = s.find_first_not_of(" \t\r\n");
+    size_t a = s.find_first_not_of(kBlanks);
     if (a == std::string::npos) return "";
-    size_t b = s.find_last_not_of(" \t\r\n");
+    size_t b = s.find_last_not_of(kBlanks);
     return s.substr(a, b - a + 1);
 }
 
@@ -133,10 +140,33 @@ Picture loadBmp(const std::string &file, const std::vector<uint8_t> &b) {
 
 }  // namespace
 
+// Every input is a regular file of bounded size: a device (/dev/zero never ends), a folder or
+// a pipe is refused by name before anything is read.
+// The size of an input that exists, after refusing what is not a regular file of bounded size.
+static off_t checkInput(const std::string &file, const struct stat &st) {
+    if (S_ISDIR(st.st_mode)) fail(file, "is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) fail(file, "is not a regular file");
+    if (st.st_size > off_t(kMaxInput))
+        fail(file, "holds " + std::to_string(st.st_size) + " bytes, more than an input may (" +
+                       std::to_string(kMaxInput >> 20) + " MiB)");
+    return st.st_size;
+}
+
 std::vector<uint8_t> readFile(const std::string &file) {
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0) fail(file, std::string("cannot read the file (") + std::strerror(errno) + ")");
+    checkInput(file, st);
     std::ifstream in(file, std::ios::binary);
     if (!in) fail(file, "cannot read the file");
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> b;
+    b.reserve(size_t(st.st_size));
+    char buf[65536];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+        b.insert(b.end(), buf, buf + in.gcount());
+        if (b.size() > kMaxInput) fail(file, "grew past " + std::to_string(kMaxInput >> 20) + " MiB while it was read");
+    }
+    if (in.bad()) fail(file, "cannot read the file");
+    return b;
 }
 
 void writeFile(const std::string &file, const std::vector<uint8_t> &bytes) {
@@ -220,11 +250,11 @@ std::vector<Macro> parseMacros(const std::string &text, const std::string &file)
     while (std::getline(in, raw)) {
         ++lineNo;
         std::string line = raw;
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ' || line.back() == '\t'))
-            line.pop_back();
+        while (!line.empty() && std::strchr(kBlanks, line.back())) line.pop_back();
         std::string t = trim(line);
         if (t.empty() || t[0] == '#') continue;
         std::vector<std::string> w = words(t);
+        if (w.empty()) continue;
         if (w[0] == "macro") {
             long n;
             if (w.size() < 2 || !parseInt(w[1], n) || n < 1 || n > 255)
@@ -258,6 +288,8 @@ std::vector<Macro> parseMacros(const std::string &text, const std::string &file)
 // ---- fonts ----
 
 std::vector<uint8_t> renderSif(const std::string &ttf, int pixelSize, int first, int last) {
+    struct stat st {};
+    if (stat(ttf.c_str(), &st) == 0) checkInput(ttf, st);  // a missing file is FreeType's to report
     FT_Library lib;
     if (FT_Init_FreeType(&lib)) fail(ttf, "FreeType cannot start");
     FT_Face face;
@@ -361,6 +393,7 @@ Manifest parseManifest(const std::string &text, const std::string &file, const s
         std::string t = trim(raw);
         if (t.empty()) continue;
         std::vector<std::string> w = words(t);
+        if (w.empty()) continue;
         const std::string where = at(file, lineNo);
         try {
             if (w[0] == "macros") {

@@ -75,6 +75,9 @@ std::vector<uint8_t> build(const Manifest &m);
 // The directory and the macros as the module lists them, with "\n" line ends.
 std::string list(const std::vector<uint8_t> &image);
 
+// The most any input file (manifest, macros, picture, TrueType font, image) may hold.
+constexpr size_t kMaxInput = size_t(64) << 20;
+// A whole regular file; an Error naming the file for anything else.
 std::vector<uint8_t> readFile(const std::string &file);
 void writeFile(const std::string &file, const std::vector<uint8_t> &bytes);
 

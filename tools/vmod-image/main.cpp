@@ -38,6 +38,10 @@ int main(int argc, char **argv) {
     } catch (const vimage::Error &e) {
         std::fprintf(stderr, "vmod-image: %s\n", e.what());
         return 1;
+    } catch (const std::exception &e) {
+        // Nothing should get here; if it does, the run still ends with the file and a status.
+        std::fprintf(stderr, "vmod-image: %s: %s\n", *build ? manifest.c_str() : image.c_str(), e.what());
+        return 1;
     }
     return 0;
 }

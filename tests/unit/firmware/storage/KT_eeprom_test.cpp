@@ -13,6 +13,14 @@
 
 namespace {
 
+// Bytes programmed inside the settings image since power-on; the save's copy above it is
+// counted apart.
+size_t imageWrites() {
+    size_t n = 0;
+    for (uint16_t a : sim::eeprom::writeLog()) n += a < EEPROM_IMAGE_SIZE;
+    return n;
+}
+
 s32 find(const char *text, const char *key, char kind = 'd') {
     s32 v = -12345;
     return lookfor(text, key, kind, &v, 0) ? v : -12345;
@@ -36,7 +44,7 @@ struct ConfigRun {
             InitI2C();
             KT_EEPROM_Init();
             KT_EEPROM_Config(text, complete);
-            writes = sim::eeprom::writeLog().size();
+            writes = imageWrites();
         }, true));
     }
 };
@@ -211,7 +219,7 @@ TEST(SettingsStart, BlankPartGivesDefaultsAndWritesNothing) {
         InitI2C();
         KT_EEPROM_Load();
         KT_EEPROM_Init();
-        writes = sim::eeprom::writeLog().size();
+        writes = imageWrites();
     }));
     EXPECT_EQ(writes, 0u);
     EXPECT_FALSE(KT_EEPROMvalid());
@@ -241,7 +249,7 @@ TEST(SettingsStart, ValidImageKeepsItsValuesAndRepairsMainPortInRam) {
         InitI2C();
         memset(&eepromData, 0, sizeof eepromData);
         KT_EEPROM_Init();
-        writes = sim::eeprom::writeLog().size();
+        writes = imageWrites();
     }));
     EXPECT_TRUE(KT_EEPROMvalid());
     EXPECT_EQ(eepromData.tsamp, 5);
@@ -261,4 +269,64 @@ TEST(SettingsStart, ClearInvalidatesTheEepromButNotRam) {
     EXPECT_TRUE(KT_EEPROMvalid());
     for (unsigned a = 0; a < EEPROM_IMAGE_SIZE; ++a) EXPECT_EQ(sim::eeprom::peek(a), 0) << a;
     EXPECT_EQ(sim::eeprom::peek(EEPROM_IMAGE_SIZE), 0xFF);
+}
+
+// A save interrupted while it rewrote the image is finished from its copy at the next load;
+// with the save's mark clear the image stands as written, so a byte changed there on purpose
+// ("*eew", "*eec") is not undone by the copy of an earlier save.
+TEST(SettingsSave, InterruptedSaveIsFinishedFromTheCopyOnlyWhileMarked) {
+    std::string dir = fwtest::freshStateDir();
+    u8 finished = 0, edited = 0, cleared = 0xEE, brokenCopy = 0;
+    ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+        InitI2C();
+        KT_EEPROM_Init();
+        eepromData.tsamp = 6;
+        KT_EEPROM_Save();
+        // The image half rewritten with other values, the save still marked under way.
+        EEpromWrite(EEPROM_SAVE_STATE, EEPROM_SAVE_UNDER_WAY);
+        EEpromWrite(0x29, 2);
+        EEpromWrite(0x00, 0x00);
+        KT_EEPROM_Load();
+        finished = eepromData.tsamp;
+        EXPECT_TRUE(KT_EEPROMvalid());
+        EXPECT_EQ(EEpromRead(EEPROM_SAVE_STATE), EEPROM_SAVE_IDLE);
+
+        EEpromWrite(0x29, 4);  // "*eew 29 4"
+        KT_EEPROM_Load();
+        edited = eepromData.tsamp;
+        KT_EEPROM_Clear();  // "*eec"
+        KT_EEPROM_Load();
+        cleared = eepromData.tsamp;
+
+        // Marked, but the copy's check value does not match: the image is left as it is.
+        eepromData.tsamp = 6;
+        KT_EEPROM_Save();
+        EEpromWrite(EEPROM_COPY_ADDR + 0x29, 9);
+        EEpromWrite(EEPROM_SAVE_STATE, EEPROM_SAVE_UNDER_WAY);
+        KT_EEPROM_Load();
+        brokenCopy = eepromData.tsamp;
+        EXPECT_EQ(EEpromRead(EEPROM_SAVE_STATE), EEPROM_SAVE_IDLE);
+    }));
+    EXPECT_EQ(finished, 6);
+    EXPECT_EQ(edited, 4);
+    EXPECT_EQ(cleared, 0);
+    EXPECT_EQ(brokenCopy, 6);
+}
+
+// A save whose copy already matches writes only the image and the two marks.
+TEST(SettingsSave, AnUnchangedCopyCostsNoWrites) {
+    std::string dir = fwtest::freshStateDir();
+    size_t first = 0, second = 0;
+    ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+        InitI2C();
+        KT_EEPROM_Init();
+        KT_EEPROM_Save();
+        first = sim::eeprom::writeLog().size();
+        KT_EEPROM_Save();
+        second = sim::eeprom::writeLog().size() - first;
+    }));
+    EXPECT_GT(first, size_t(EEPROM_IMAGE_SIZE + 2));  // the copy's bytes that were not blank
+    EXPECT_EQ(second, size_t(EEPROM_IMAGE_SIZE + 2));
+    for (unsigned a = 0; a < EEPROM_IMAGE_SIZE; ++a)
+        ASSERT_EQ(sim::eeprom::peek(EEPROM_COPY_ADDR + a), sim::eeprom::peek(a)) << a;
 }
