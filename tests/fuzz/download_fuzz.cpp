@@ -25,13 +25,9 @@ void startOnce() {
     if (started) return;
     started = true;
     onboard::Bringup steps;
-    steps.port0 = true;
+    steps.upTo = "ports";  // the serial flash and its geometry, the settings, both ports
     onboard::configure(onboard::freshStateDir(), steps);
-    if (!onboard::run([] {
-            InitSerialFlash();
-            KT_ExtMem_SetGeometry(ReadSerialFlashID());
-        }))
-        __builtin_trap();
+    if (!onboard::run([] {})) __builtin_trap();
 }
 
 uint32_t le32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }

@@ -19,7 +19,7 @@ namespace {
 
 std::vector<uint8_t> widgetImage() {
     std::vector<uint8_t> img;
-    if (FILE *f = std::fopen(VMOD_SOURCE_DIR "/tests/scenarios/widgets/widgets.bin", "rb")) {
+    if (FILE *f = std::fopen(VMOD_TEST_IMAGES "/widgets/widgets.bin", "rb")) {
         uint8_t buf[4096];
         size_t n;
         while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) img.insert(img.end(), buf, buf + n);
