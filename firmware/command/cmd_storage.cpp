@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "../comm/Rtosinit.h"
+#include "../devices/KT_timer.h"
 #include "../devices/lcd_driver.h"
 #include "../devices/miscdrivers.h"
 #include "../gui/GUI.h"
@@ -205,11 +206,130 @@ int cmdExtMemErase(char *line) {
     return CMD_DONE;
 }
 
+// One "xmp" line: characters are data bytes, a blank escapes the next character.
+enum { XMP_GO_ON, XMP_END, XMP_PAST_END, XMP_OVERFLOW };
+
+static int escapedByte(char c, u8 *out) {
+    switch (c) {
+        case ' ': *out = 0x20; return 1;
+        case '0': *out = 0x00; return 1;
+        case 'B': *out = 0x08; return 1;
+        case 'N': *out = 0x0A; return 1;
+        case 'R': *out = 0x0D; return 1;
+        case 'X': *out = 0x11; return 1;
+        case 'Y': *out = 0x13; return 1;
+        case '[': *out = 0x1B; return 1;
+        case 'Q':
+        case 'q': return 0;
+        default: *out = (u8)c; return 1;
+    }
+}
+
+static int decodeXmpLine(const char *line, u32 addr, u8 *data, u32 *count, int verbose) {
+    u32 n = 0;
+    for (const char *p = line; *p; ++p) {
+        u8 b = (u8)*p;
+        if (*p == ' ') {
+            if (!p[1]) break;  // a blank at the end escapes nothing
+            ++p;
+            if (!escapedByte(*p, &b)) {
+                *count = n;
+                return XMP_END;
+            }
+        }
+        if ((unsigned long long)addr + n + 1 > Flash1Size) {
+            *count = n;
+            return XMP_PAST_END;
+        }
+        if (n == XMP_MAX_BYTES) {
+            *count = n;
+            return XMP_OVERFLOW;
+        }
+        data[n++] = b;
+        if (verbose) pout("byte %u: %02X\r", (unsigned)(n - 1), b);
+    }
+    *count = n;
+    return XMP_GO_ON;
+}
+
+static char xmpLine[RX_BUF_SIZE + 1];
+
+// The "xmp" session: a prompt for every line, the lines' bytes programmed through the
+// download writes, until the end escape or an error.
+static int textDownload(u32 addr, int verbose) {
+    u8 data[XMP_MAX_BYTES];
+    int result = 1;
+    int ended = 0;
+    binaryEnable = 0;
+    for (;;) {
+        txString("p>\r");
+        // A line longer than the receive ring never completes: the ring overflows instead.
+        while (rxGotLine == 0 && !bufferOverflow) KT_Delay(1);
+        if (rxGotLine == 0) {
+            bufferOverflow = 0;
+            rxReset();
+            txString("\rInput buffer overflowed!\r");
+            result = 0;
+            break;
+        }
+        rxString(xmpLine, sizeof xmpLine);
+        // A host that sent ahead until the ring stopped it may go on once there is room, as
+        // the main loop lets it: without this XON it would wait for one while the download
+        // waits for its next line.
+        if (rxStopped && rxCount <= RX_XON_LEVEL && !rs485On()) {
+            txChar(XON);
+            rxStopped = 0;
+        }
+        size_t len = strlen(xmpLine);
+        if (len > 0) xmpLine[len - 1] = 0;  // the terminator
+        if (verbose) {
+            txString("\rSaw: '");
+            txString(xmpLine);
+            txString("'\r");
+        }
+        u32 n = 0;
+        int state = decodeXmpLine(xmpLine, addr, data, &n, verbose);
+        if (state == XMP_PAST_END) txString("\rCannot write past end of external memory!\r");
+        if (state == XMP_OVERFLOW) txString("\rInput buffer overflowed!\r");
+        if (n > 0) {
+            const char *plural = n == 1 ? "" : "s";
+            if (verbose) pout("Programming %u byte%s @ 0x%08X...\r", (unsigned)n, plural, (unsigned)addr);
+            if (KT_ExtMem_DownloadWrite(addr, data, n) != 0) {
+                pout("\rWrite to external memory failed! (%u byte%s @ 0x%04X%04X)\r", (unsigned)n, plural,
+                     (unsigned)(addr >> 16), (unsigned)(addr & 0xFFFF));
+                result = 0;
+                break;
+            }
+            addr += n;
+        }
+        if (state == XMP_PAST_END || state == XMP_OVERFLOW) {
+            result = 0;
+            break;
+        }
+        if (state == XMP_END) {
+            ended = 1;
+            break;
+        }
+    }
+    if (ended && KT_ExtMem_DownloadEnd() != 0) {
+        pout("\rWrite to external memory failed! (%u byte%s @ 0x%04X%04X)\r", (unsigned)EXTMEM_HEADER_SIZE, "s", 0u,
+             0u);
+        result = 0;
+        ended = 0;
+    }
+    if (ended && !KT_ExtMem_TakeDownload()) {
+        perr(":Failed to copy new image from Data Flash to memory!\r");
+        result = 0;
+    }
+    if (!binaryDisable) binaryEnable = 1;
+    return result;
+}
+
 int cmdExtMemProgram(char *line) {
     unsigned hi, lo;
     int verbose;
     if (scanArgs(line, &hi, &lo, &verbose) != 3) return 0;
-    return KT_ExtMem_TextDownload(((hi & 0xFFFF) << 16) + (lo & 0xFFFF), verbose);
+    return textDownload(((hi & 0xFFFF) << 16) + (lo & 0xFFFF), verbose);
 }
 
 int cmdExtMemProgramMax(char *line) {

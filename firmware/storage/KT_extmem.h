@@ -101,6 +101,9 @@ int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset);
 // then the flash holds no valid header); 0, or 5 when the part never finished the write.
 int KT_ExtMem_DownloadWrite(u32 address, const u8 *source, u32 length);
 int KT_ExtMem_DownloadEnd(void);
+// After a finished download: a valid image in the flash is staged, and what is staged is fixed
+// up. 0 when the copy from the flash failed.
+int KT_ExtMem_TakeDownload(void);
 
 // Operations behind the image commands.
 struct ExtMemSizes {
@@ -110,7 +113,6 @@ struct ExtMemSizes {
 };
 // A card with "SD_dnld.ini" stands in for the Data Flash: its sizes count instead.
 ExtMemSizes KT_ExtMem_Sizes(void);
-int KT_ExtMem_TextDownload(u32 addr, int verbose);  // "xmp" after its arguments
 int KT_ExtMem_SdLoad(const char *dir);         // "sdload %8s"
 
 #endif

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "comm/Rtosinit.h"
+#include "command/handlers.h"
 #include "devices/serialmem.h"
 #include "onboard.h"
 #include "serialflash.h"
@@ -61,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         finished = onboard::run(
             [&] {
                 sim::uart::hostSend(0, stream);
-                result = KT_ExtMem_TextDownload(addr, data[0] & 2);
+                char line[40];
+                std::snprintf(line, sizeof line, "xmp %X %X %d", unsigned(addr >> 16), unsigned(addr & 0xFFFF),
+                              (data[0] & 2) ? 1 : 0);
+                result = cmdExtMemProgram(line);
             },
             600 * sim::kSec);
     }
