@@ -14,20 +14,9 @@
 #include "sim.h"
 #include "storage/KT_eeprom.h"
 #include "uart.h"
+#include "widget_image.h"
 
 namespace {
-
-// The widget scenarios' image in the Data Flash: sliders, knobs and meters find their pictures.
-std::vector<uint8_t> widgetImage() {
-    std::vector<uint8_t> img;
-    if (FILE *f = std::fopen(VMOD_TEST_IMAGES "/widgets/widgets.bin", "rb")) {
-        uint8_t buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) img.insert(img.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return img;
-}
 
 // The whole firmware as vmod-sim loads it, powered on once for the process, with the image
 // already in the Data Flash of its fresh state folder.

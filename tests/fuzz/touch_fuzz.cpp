@@ -14,19 +14,9 @@
 #include "sim.h"
 #include "touch.h"
 #include "uart.h"
+#include "widget_image.h"
 
 namespace {
-
-std::vector<uint8_t> widgetImage() {
-    std::vector<uint8_t> img;
-    if (FILE *f = std::fopen(VMOD_TEST_IMAGES "/widgets/widgets.bin", "rb")) {
-        uint8_t buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) img.insert(img.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return img;
-}
 
 // The touch objects every trace meets, as the widget and touch scenarios define them.
 const char *const kSetup[] = {

@@ -29,6 +29,17 @@ vimage::Picture solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
     return p;
 }
 
+// The message of the vimage::Error that parse throws, or "no error".
+template <typename Parse>
+std::string errorOf(Parse parse) {
+    try {
+        parse();
+    } catch (const vimage::Error &e) {
+        return e.what();
+    }
+    return "no error";
+}
+
 vimage::Entry bitmap(vimage::RecordType type, const vimage::Picture &p, uint16_t key = 0) {
     vimage::Entry e;
     e.type = type;
@@ -132,12 +143,7 @@ TEST(VmodImage, ListingACutImageStaysInsideIt) {
 
 TEST(VmodImage, ManifestErrorsNameTheFileAndLine) {
     auto error = [](const std::string &text) {
-        try {
-            vimage::parseManifest(text, "x.manifest", "/nonexistent");
-        } catch (const vimage::Error &e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
+        return errorOf([&] { vimage::parseManifest(text, "x.manifest", "/nonexistent"); });
     };
     EXPECT_EQ(error("# fine\n\npicture a.png\n").rfind("x.manifest:3: unknown word \"picture\"", 0), 0u);
     EXPECT_EQ(error("blank now\n").rfind("x.manifest:1: \"blank\" takes nothing", 0), 0u);
@@ -148,14 +154,7 @@ TEST(VmodImage, ManifestErrorsNameTheFileAndLine) {
 }
 
 TEST(VmodImage, MacroFileErrorsNameTheFileAndLine) {
-    auto error = [](const std::string &text) {
-        try {
-            vimage::parseMacros(text, "y.macros");
-        } catch (const vimage::Error &e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
-    };
+    auto error = [](const std::string &text) { return errorOf([&] { vimage::parseMacros(text, "y.macros"); }); };
     EXPECT_EQ(error("sb 1\n").rfind("y.macros:1: a command line before the first", 0), 0u);
     EXPECT_EQ(error("macro 0\n").rfind("y.macros:1: \"macro\" wants a number 1..255", 0), 0u);
     EXPECT_EQ(error("macro 256\n").rfind("y.macros:1:", 0), 0u);

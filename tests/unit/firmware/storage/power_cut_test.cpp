@@ -14,6 +14,7 @@
 #include "eeprom.h"
 #include "fatimage.h"
 #include "loader.h"
+#include "link.h"
 #include "onboard.h"
 #include "sd_support.h"
 #include "sdcard.h"
@@ -242,23 +243,8 @@ Tally sweep(const std::string &dir, const Bytes &oldImg, const Bytes &newImg, co
     return t;
 }
 
-std::string xmpLine(const uint8_t *p, size_t n) {
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        switch (p[i]) {
-            case 0x20: s += "  "; break;
-            case 0x00: s += " 0"; break;
-            case 0x08: s += " B"; break;
-            case 0x0A: s += " N"; break;
-            case 0x0D: s += " R"; break;
-            case 0x11: s += " X"; break;
-            case 0x13: s += " Y"; break;
-            case 0x1B: s += " ["; break;
-            default: s += char(p[i]);
-        }
-    }
-    return s + "\r";
-}
+// An "xmp" line as vmodctl sends it.
+std::string xmpCommandLine(const uint8_t *p, size_t n) { return vmodctl::xmpLine(p, n) + "\r"; }
 
 const Bytes kOldImage = makeImage(1000, 3);
 const Bytes kNewImage = makeImage(1700, 11);
@@ -267,7 +253,7 @@ TEST(PowerCut, TextDownloadGivesOldNewOrInvalidAtEveryFlashWrite) {
     std::string dir = onboard::freshStateDir();
     std::vector<Step> steps{{">\r", "xmp 0 0 0\r"}};
     for (size_t off = 0; off < kNewImage.size(); off += 128)
-        steps.push_back({"p>\r", xmpLine(kNewImage.data() + off, std::min<size_t>(128, kNewImage.size() - off))});
+        steps.push_back({"p>\r", xmpCommandLine(kNewImage.data() + off, std::min<size_t>(128, kNewImage.size() - off))});
     steps.push_back({"p>\r", " Q\r"});
     Tally t = sweep(dir, kOldImage, kNewImage, "xmc FEEB 0\r", steps, 1000);
     t.print("text download (xmc + xmp)");
@@ -299,7 +285,7 @@ TEST(PowerCut, HeldHeaderWaitsForTheEndOfTheImage) {
     std::string dir = onboard::freshStateDir();
     const size_t half = 768;
     std::vector<Step> first{{">\r", "xmp 0 0 0\r"}};
-    for (size_t off = 0; off < half; off += 128) first.push_back({"p>\r", xmpLine(kNewImage.data() + off, 128)});
+    for (size_t off = 0; off < half; off += 128) first.push_back({"p>\r", xmpCommandLine(kNewImage.data() + off, 128)});
     first.push_back({"p>\r", " Q\r"});
     playCut(dir, kOldImage, "xmc FEEB 0\r", first, 0);
     std::string said = restart(dir);
@@ -308,14 +294,14 @@ TEST(PowerCut, HeldHeaderWaitsForTheEndOfTheImage) {
     std::vector<Step> both = first;
     both.push_back({">\r", "xmp 0 300 0\r"});
     for (size_t off = half; off < kNewImage.size(); off += 128)
-        both.push_back({"p>\r", xmpLine(kNewImage.data() + off, std::min<size_t>(128, kNewImage.size() - off))});
+        both.push_back({"p>\r", xmpCommandLine(kNewImage.data() + off, std::min<size_t>(128, kNewImage.size() - off))});
     both.push_back({"p>\r", " Q\r"});
     playCut(dir, kOldImage, "xmc FEEB 0\r", both, 0);
     said = restart(dir);
     EXPECT_EQ(judge(kOldImage, kNewImage, said), Found::New) << said;
 
     // The whole image in one line too many: the download ends with the overflow, unloaded.
-    std::vector<Step> overflow{{">\r", "xmp 0 0 0\r"}, {"p>\r", xmpLine(kNewImage.data(), 128)},
+    std::vector<Step> overflow{{">\r", "xmp 0 0 0\r"}, {"p>\r", xmpCommandLine(kNewImage.data(), 128)},
                                {"p>\r", std::string(130, 'x') + "\r"}};
     playCut(dir, kOldImage, "xmc FEEB 0\r", overflow, 0);
     said = restart(dir);
