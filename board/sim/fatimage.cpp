@@ -288,6 +288,15 @@ bool format(const std::string &image, uint64_t bytes, std::string &err) {
     return save(image, img, err);
 }
 
+// The card's volume, and the parts of a path on it.
+static bool openPath(const std::string &image, const std::string &name, Volume &v, std::vector<std::string> &parts,
+                     std::string &err) {
+    if (!load(image, v, err)) return false;
+    if (splitPath(name, parts)) return true;
+    err = "bad file name " + name;
+    return false;
+}
+
 bool put(const std::string &image, const std::string &name, const std::vector<uint8_t> &data,
          std::string &err) {
     std::ifstream probe(image, std::ios::binary);
@@ -296,12 +305,8 @@ bool put(const std::string &image, const std::string &name, const std::vector<ui
     }
     probe.close();
     Volume v;
-    if (!load(image, v, err)) return false;
     std::vector<std::string> parts;
-    if (!splitPath(name, parts)) {
-        err = "bad file name " + name;
-        return false;
-    }
+    if (!openPath(image, name, v, parts, err)) return false;
     uint32_t dir = 0;
     char n11[11];
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -369,12 +374,8 @@ bool put(const std::string &image, const std::string &name, const std::vector<ui
 
 bool get(const std::string &image, const std::string &name, std::vector<uint8_t> &data, std::string &err) {
     Volume v;
-    if (!load(image, v, err)) return false;
     std::vector<std::string> parts;
-    if (!splitPath(name, parts)) {
-        err = "bad file name " + name;
-        return false;
-    }
+    if (!openPath(image, name, v, parts, err)) return false;
     uint32_t dir = 0;
     char n11[11];
     uint8_t *e = nullptr;

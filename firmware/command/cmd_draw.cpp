@@ -147,6 +147,17 @@ static void normalTextMode(void) {
     curTextMode = "N";
 }
 
+// Shows text in the mode a word names (which becomes the last mode), then returns to normal.
+static void displayInMode(const char *text, const char *word) {
+    int mode = textModeOf(word, 0);
+    if (mode >= 0) {
+        lastTextMode = (u8)mode;
+        GUI_SetTextMode(mode);
+    }
+    GUI_DispString(text);
+    normalTextMode();
+}
+
 // The arguments after a lowercase text's closing quote: x y [mode], or a mode, or nothing.
 // Coordinates or a mode word make the mode temporary; plain text uses lastTextMode.
 static int drawLowercaseText(const char *text, const char *rest) {
@@ -155,26 +166,14 @@ static int drawLowercaseText(const char *text, const char *rest) {
     if (!rest) rest = "";
     if (sscanf(rest, "%d%d%9s", &x, &y, word) == 3) {
         gotoText(x, y);
-        int mode = textModeOf(word, 0);
-        if (mode >= 0) {
-            lastTextMode = (u8)mode;
-            GUI_SetTextMode(mode);
-        }
-        GUI_DispString(text);
-        normalTextMode();
+        displayInMode(text, word);
     } else if (sscanf(rest, "%d%d", &x, &y) == 2) {
         gotoText(x, y);
         lastTextMode = GUI_TM_NORMAL;
         normalTextMode();
         GUI_DispString(text);
     } else if (sscanf(rest, "%9s", word) == 1) {
-        int mode = textModeOf(word, 0);
-        if (mode >= 0) {
-            lastTextMode = (u8)mode;
-            GUI_SetTextMode(mode);
-        }
-        GUI_DispString(text);
-        normalTextMode();
+        displayInMode(text, word);
     } else {
         GUI_SetTextMode(lastTextMode);
         GUI_DispString(text);

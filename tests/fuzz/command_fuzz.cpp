@@ -18,17 +18,12 @@
 
 namespace {
 
-// The whole firmware as vmod-sim loads it, powered on once for the process, with the image
-// already in the Data Flash of its fresh state folder.
+// The module, powered on once for the process.
 void startOnce() {
     static bool started = false;
     if (started) return;
     started = true;
-    const std::string dir = onboard::freshStateDir();
-    sim::setStateDir(dir);
-    const std::vector<uint8_t> image = widgetImage();
-    if (!image.empty()) sim::serialflash::load(image);
-    if (!onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir)) __builtin_trap();  // no first prompt
+    powerOnWithWidgetImage();
 }
 
 // The running firmware's own state: which port carries commands, and RS-485 framing.

@@ -31,11 +31,7 @@ void startOnce() {
     static bool started = false;
     if (started) return;
     started = true;
-    const std::string dir = onboard::freshStateDir();
-    sim::setStateDir(dir);
-    const std::vector<uint8_t> image = widgetImage();
-    if (!image.empty()) sim::serialflash::load(image);
-    if (!onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir)) __builtin_trap();
+    powerOnWithWidgetImage();
     for (const char *line : kSetup)
         if (!onboard::exchange(0, line, ">\r")) {  // the objects must exist
             std::fprintf(stderr, "touch_fuzz: \"%s\" answered \"%s\"\n", line, onboard::hostText(0).c_str());

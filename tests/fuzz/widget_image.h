@@ -1,13 +1,21 @@
-// The widget scenarios' image, built from its manifest, for the whole-firmware fuzz targets to
-// put into the Data Flash: sliders, knobs and meters find their pictures. Empty when missing.
+// The whole firmware as vmod-sim loads it, for the whole-firmware fuzz targets: powered on in a
+// fresh state folder whose Data Flash holds the widget scenarios' image (built from its
+// manifest), so that sliders, knobs and meters find their pictures.
 #ifndef VMOD_FUZZ_WIDGET_IMAGE_H
 #define VMOD_FUZZ_WIDGET_IMAGE_H
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
-inline std::vector<uint8_t> widgetImage() {
+#include "onboard.h"
+#include "serialflash.h"
+#include "sim.h"
+
+inline void powerOnWithWidgetImage() {
+    const std::string dir = onboard::freshStateDir();
+    sim::setStateDir(dir);
     std::vector<uint8_t> img;
     if (FILE *f = std::fopen(VMOD_TEST_IMAGES "/widgets/widgets.bin", "rb")) {
         uint8_t buf[4096];
@@ -15,7 +23,8 @@ inline std::vector<uint8_t> widgetImage() {
         while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) img.insert(img.end(), buf, buf + n);
         std::fclose(f);
     }
-    return img;
+    if (!img.empty()) sim::serialflash::load(img);
+    if (!onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir)) __builtin_trap();  // no first prompt
 }
 
 #endif
