@@ -42,14 +42,20 @@ assert r.stdout.startswith("3KB of 11264Kb Bitmap/Macro storage used\n# of Bitma
 assert "    #1: splash\n    'xi 1 0 0'\n" in r.stdout, r.stdout
 
 
-def fails(manifest, want, files=None):
+def manifest_in_folder(manifest, files):
+    """A fresh folder with the manifest (m.manifest) and its files (text or bytes)."""
     d = tempfile.mkdtemp(dir=tmp)
-    for n, text in (files or {}).items():
-        with open(os.path.join(d, n), "w") as f:
-            f.write(text)
+    for n, data in (files or {}).items():
+        with open(os.path.join(d, n), "wb" if isinstance(data, bytes) else "w") as f:
+            f.write(data)
     m = os.path.join(d, "m.manifest")
     with open(m, "w") as f:
         f.write(manifest)
+    return d, m
+
+
+def fails(manifest, want, files=None):
+    d, m = manifest_in_folder(manifest, files)
     r = run("build", m, "-o", os.path.join(d, "out.bin"))
     assert r.returncode == 1, (manifest, r.stdout)
     assert want in r.stderr, (want, r.stderr)
@@ -95,13 +101,7 @@ def limited():
 
 
 def fails_bounded(manifest, want, files=None):
-    d = tempfile.mkdtemp(dir=tmp)
-    for n, data in (files or {}).items():
-        with open(os.path.join(d, n), "wb") as f:
-            f.write(data)
-    m = os.path.join(d, "m.manifest")
-    with open(m, "w") as f:
-        f.write(manifest)
+    d, m = manifest_in_folder(manifest, files)
     r = subprocess.run([TOOL, "build", m, "-o", os.path.join(d, "out.bin")], capture_output=True, text=True,
                        timeout=30, preexec_fn=limited)
     assert r.returncode == 1, (manifest, r.returncode, r.stderr)

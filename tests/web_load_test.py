@@ -71,6 +71,17 @@ class Browser(threading.Thread):
                 c = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
 
 
+def origin_round_trip(host, x, y):
+    """Sets the drawing origin over the serial line and asks it back: what came within 5 s."""
+    host.reset_input_buffer()
+    host.write(b"o %d %d\ro\r" % (x, y))
+    want = b"%d %d\r" % (x, y)
+    r, end = b"", time.time() + 5
+    while want not in r and time.time() < end:
+        r += host.read(100)
+    return r
+
+
 def clock(port):
     return json.loads(request(port, "GET", "/api/time")[1])
 
@@ -157,11 +168,7 @@ def main():
         def idle_connections_do_not_hold_up_the_module():
             idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(100)]
             try:
-                host.reset_input_buffer()
-                host.write(b"o 3 4\ro\r")
-                r, end = b"", time.time() + 5
-                while b"3 4\r" not in r and time.time() < end:
-                    r += host.read(100)
+                r = origin_round_trip(host, 3, 4)
                 assert b"3 4\r" in r, r
             finally:
                 for c in idle:
@@ -241,11 +248,7 @@ def main():
         def nothing_written_elsewhere_and_all_still_runs():
             assert sorted(os.listdir(sim.state)) == before, (before, os.listdir(sim.state))
             assert sorted(os.listdir(".")) == cwd_before
-            host.reset_input_buffer()
-            host.write(b"o 7 8\ro\r")
-            r, end = b"", time.time() + 5
-            while b"7 8\r" not in r and time.time() < end:
-                r += host.read(100)
+            r = origin_round_trip(host, 7, 8)
             assert b"7 8\r>\r" in r, r
             assert request(port, "GET", "/")[0] == 200
         checks.run("no file is written by refused requests, and module and server still answer",

@@ -312,8 +312,8 @@ static int textDownload(u32 addr, int verbose) {
         }
     }
     if (ended && KT_ExtMem_DownloadEnd() != 0) {
-        pout("\rWrite to external memory failed! (%u byte%s @ 0x%04X%04X)\r", (unsigned)EXTMEM_HEADER_SIZE, "s", 0u,
-             0u);
+        // The held header, programmed last at the start of the flash.
+        pout("\rWrite to external memory failed! (%u bytes @ 0x00000000)\r", (unsigned)EXTMEM_HEADER_SIZE);
         result = 0;
         ended = 0;
     }

@@ -249,12 +249,21 @@ std::string xmpCommandLine(const uint8_t *p, size_t n) { return vmodctl::xmpLine
 const Bytes kOldImage = makeImage(1000, 3);
 const Bytes kNewImage = makeImage(1700, 11);
 
+// An "xmp" session that downloads bytes [from, to) of the new image to their place: the
+// command, one line of at most 128 bytes for each prompt, and the end mark.
+void addXmpSession(std::vector<Step> &steps, size_t from, size_t to) {
+    char command[32];
+    std::snprintf(command, sizeof command, "xmp %X %X 0\r", unsigned(from >> 16), unsigned(from & 0xFFFF));
+    steps.push_back({">\r", command});
+    for (size_t off = from; off < to; off += 128)
+        steps.push_back({"p>\r", xmpCommandLine(kNewImage.data() + off, std::min<size_t>(128, to - off))});
+    steps.push_back({"p>\r", " Q\r"});
+}
+
 TEST(PowerCut, TextDownloadGivesOldNewOrInvalidAtEveryFlashWrite) {
     std::string dir = onboard::freshStateDir();
-    std::vector<Step> steps{{">\r", "xmp 0 0 0\r"}};
-    for (size_t off = 0; off < kNewImage.size(); off += 128)
-        steps.push_back({"p>\r", xmpCommandLine(kNewImage.data() + off, std::min<size_t>(128, kNewImage.size() - off))});
-    steps.push_back({"p>\r", " Q\r"});
+    std::vector<Step> steps;
+    addXmpSession(steps, 0, kNewImage.size());
     Tally t = sweep(dir, kOldImage, kNewImage, "xmc FEEB 0\r", steps, 1000);
     t.print("text download (xmc + xmp)");
     EXPECT_EQ(t.bad, 0u);
@@ -284,18 +293,14 @@ TEST(PowerCut, BinaryDownloadGivesOldNewOrInvalidAtEveryFlashWrite) {
 TEST(PowerCut, HeldHeaderWaitsForTheEndOfTheImage) {
     std::string dir = onboard::freshStateDir();
     const size_t half = 768;
-    std::vector<Step> first{{">\r", "xmp 0 0 0\r"}};
-    for (size_t off = 0; off < half; off += 128) first.push_back({"p>\r", xmpCommandLine(kNewImage.data() + off, 128)});
-    first.push_back({"p>\r", " Q\r"});
+    std::vector<Step> first;
+    addXmpSession(first, 0, half);
     playCut(dir, kOldImage, "xmc FEEB 0\r", first, 0);
     std::string said = restart(dir);
     EXPECT_EQ(judge(kOldImage, kNewImage, said), Found::Invalid) << said;
 
     std::vector<Step> both = first;
-    both.push_back({">\r", "xmp 0 300 0\r"});
-    for (size_t off = half; off < kNewImage.size(); off += 128)
-        both.push_back({"p>\r", xmpCommandLine(kNewImage.data() + off, std::min<size_t>(128, kNewImage.size() - off))});
-    both.push_back({"p>\r", " Q\r"});
+    addXmpSession(both, half, kNewImage.size());
     playCut(dir, kOldImage, "xmc FEEB 0\r", both, 0);
     said = restart(dir);
     EXPECT_EQ(judge(kOldImage, kNewImage, said), Found::New) << said;
