@@ -29,13 +29,16 @@ for t in "${targets[@]}"; do
   out=build-fuzz/campaign/$t
   mkdir -p "$out/corpus" "$out/findings"
   args=(-max_total_time="$seconds" -rss_limit_mb=4096 -timeout=60 -artifact_prefix="$out/findings/")
-  [ -f "tests/fuzz/${t}_fuzz.dict" ] && args+=(-dict="tests/fuzz/${t}_fuzz.dict")
+  # The target's dictionary and options, as the build wrote them.
+  while IFS= read -r a; do
+    [ -n "$a" ] && args+=("$a")
+  done < "build-fuzz/tests/fuzz/${t}_fuzz.args"
   seeds=()
   [ -d "tests/fuzz/corpus/$t" ] && seeds+=("tests/fuzz/corpus/$t")
   echo "== $t: ${seconds} s"
   # A finding ends the target's run; the campaign goes on with the next target.
   "$bin" "${args[@]}" "$out/corpus" "${seeds[@]}" > "$out/log.txt" 2>&1 || true
-  grep -E '^(#[0-9]+ +DONE|Done [0-9]+ runs)' "$out/log.txt" | tail -n 2 || true
+  grep -E '^(#[0-9]+ +DONE|Done [0-9]+ runs|command fuzz:)' "$out/log.txt" | tail -n 6 || true
 done
 echo "== findings"
 for t in "${targets[@]}"; do

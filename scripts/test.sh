@@ -26,3 +26,5 @@ echo "== fuzz targets (clang, libFuzzer), a short run each"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVMOD_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz-all
 ctest --test-dir build-fuzz -R '^fuzz/' -j "$jobs" --output-on-failure
+# The whole-firmware command target's rate and the dispatch-chain entries its run reached.
+grep -h '^command fuzz:' build-fuzz/Testing/Temporary/LastTest.log || true

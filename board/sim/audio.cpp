@@ -4,6 +4,7 @@
 
 #include "board.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ struct Audio : Device {
 
     Audio() {
         registerDevice(this);
+        keepInSnapshots(*this);
         registerCheck("beeper", [this] { return toneHz ? std::to_string(toneHz) : std::string("off"); });
         registerCheck("volume", [this] { return std::to_string(volume); });
     }

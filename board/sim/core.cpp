@@ -9,12 +9,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "board.h"
+#include "snapshot.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VMOD_ASAN 1
@@ -41,6 +44,7 @@ std::map<EventKey, std::function<void()>> events;
 std::unordered_map<EventId, Time> eventTimes;
 EventId nextEventId = 1;
 Time nowNs = 0;
+uint64_t eventsRun = 0;
 
 // ---- interrupt controller ----
 bool irqLine[IRQ_SOURCES];
@@ -66,7 +70,8 @@ std::string halted;
 // ---- coroutine ----
 constexpr size_t kStackSize = 16u << 20;
 ucontext_t ctlContext, fwContext;
-void *fwStack = nullptr;
+void *fwStack = nullptr;      // mapped once and kept, so that its address never changes
+void *fwSuspendedFrame = nullptr;  // the frame of the firmware's last switch to the controller
 bool inFirmware = false;
 #ifdef VMOD_ASAN
 void *ctlFakeStack = nullptr;
@@ -99,12 +104,14 @@ void mapSdram() {
         std::exit(3);
     }
     mapped = true;
+    keepMemoryInSnapshots(want, 0x04000000u);
 }
 
 namespace {
 
 void clearSdram() {
     // Dropping the pages gives zero-filled memory again, as a board fresh from power-on.
+    memoryDiscarded(reinterpret_cast<void *>(static_cast<uintptr_t>(0x08000000u)), 0x04000000u);
     madvise(reinterpret_cast<void *>(static_cast<uintptr_t>(0x08000000u)), 0x04000000u, MADV_DONTNEED);
 }
 
@@ -122,6 +129,7 @@ void switchToFirmware() {
 
 // Called on the firmware's stack; returns when the controller resumes the firmware.
 void switchToController(bool forever) {
+    fwSuspendedFrame = __builtin_frame_address(0);
 #ifdef VMOD_ASAN
     __sanitizer_start_switch_fiber(forever ? nullptr : &fwFakeStack, ctlStackBottom, ctlStackSize);
 #endif
@@ -141,13 +149,22 @@ void firmwareTrampoline() {
     switchToController(true);
 }
 
+// The stack's pages are given back; the mapping stays for the next power-on.
 void releaseStack() {
     if (!fwStack) return;
 #ifdef VMOD_ASAN
     __asan_unpoison_memory_region(fwStack, kStackSize);
 #endif
-    munmap(fwStack, kStackSize);
-    fwStack = nullptr;
+    madvise(fwStack, kStackSize, MADV_DONTNEED);
+}
+
+void mapStack() {
+    if (fwStack) return;
+    fwStack = mmap(nullptr, kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (fwStack == MAP_FAILED) {
+        std::fprintf(stderr, "vmod: cannot allocate the firmware stack\n");
+        std::exit(3);
+    }
 }
 
 void paceTo(Time t) {
@@ -166,6 +183,7 @@ void runDueEvents() {
         auto fn = std::move(it->second);
         eventTimes.erase(it->first.id);
         events.erase(it);
+        ++eventsRun;
         fn();
     }
     if (stopPredicate && *stopPredicate && (*stopPredicate)()) stopFired = true;
@@ -200,6 +218,7 @@ void advanceWithoutFirmware() {
 
 // ---------------------------------------------------------------------------------------
 Time now() { return nowNs; }
+uint64_t eventCount() { return eventsRun; }
 
 EventId schedule(Time at, std::function<void()> fn) {
     if (at < nowNs) at = nowNs;
@@ -267,11 +286,7 @@ void powerOn() {
     resetRequested = false;
     for (Device *d : devices()) d->powerOn();
     entry = loadFirmware();
-    fwStack = mmap(nullptr, kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (fwStack == MAP_FAILED) {
-        std::fprintf(stderr, "vmod: cannot allocate the firmware stack\n");
-        std::exit(3);
-    }
+    mapStack();
     getcontext(&fwContext);
     fwContext.uc_stack.ss_sp = fwStack;
     fwContext.uc_stack.ss_size = kStackSize;
@@ -317,6 +332,85 @@ bool runUntil(Time until, const std::function<bool()> &stop) {
     stopPredicate = nullptr;
     return stopFired;
 }
+
+namespace {
+
+// The core's part of a snapshot: time and the events due, the interrupt controller, and the
+// firmware waiting in boardIdle: its registers and the used part of its stack (from a little
+// below the frame where it switched to the controller, for the switch's own words, to the top).
+constexpr size_t kBelowSwitchFrame = 4096;
+
+uint8_t *stackTop() { return static_cast<uint8_t *>(fwStack) + kStackSize; }
+
+std::function<void()> saveCore() {
+    if (!isPowered || !fwAlive || inFirmware || !fwSuspendedFrame) {
+        std::fprintf(stderr, "vmod: a snapshot needs the firmware powered and waiting\n");
+        std::abort();
+    }
+    struct Core {
+        decltype(events) queue;
+        decltype(eventTimes) times;
+        EventId nextId;
+        Time at;
+        bool line[IRQ_SOURCES], enabled[IRQ_SOURCES], masked;
+        FirmwareEntry firmware;
+        ucontext_t context;
+        uint8_t *stackFrom;
+        std::vector<uint8_t> stack;
+#ifdef VMOD_ASAN
+        void *fakeStack;
+#endif
+    };
+    auto c = std::make_shared<Core>();
+    c->queue = events;
+    c->times = eventTimes;
+    c->nextId = nextEventId;
+    c->at = nowNs;
+    std::memcpy(c->line, irqLine, sizeof irqLine);
+    std::memcpy(c->enabled, irqEnabled, sizeof irqEnabled);
+    c->masked = irqMasked;
+    c->firmware = entry;
+    c->context = fwContext;
+    c->stackFrom = static_cast<uint8_t *>(fwSuspendedFrame) - kBelowSwitchFrame;
+    c->stack.resize(size_t(stackTop() - c->stackFrom));
+    copyUnchecked(c->stack.data(), c->stackFrom, c->stack.size());
+#ifdef VMOD_ASAN
+    c->fakeStack = fwFakeStack;
+#endif
+    return [c] {
+        if (inFirmware) std::abort();
+        if (!isPowered || entry.main != c->firmware.main) {
+            // A module loaded again may sit elsewhere, and its saved stack would not fit it.
+            std::fprintf(stderr, "vmod: the firmware moved; snapshots need it linked in\n");
+            std::abort();
+        }
+        events = c->queue;
+        eventTimes = c->times;
+        nextEventId = c->nextId;
+        nowNs = c->at;
+        std::memcpy(irqLine, c->line, sizeof irqLine);
+        std::memcpy(irqEnabled, c->enabled, sizeof irqEnabled);
+        irqMasked = c->masked;
+        uint8_t *from = c->stackFrom;
+        if (fwSuspendedFrame) from = std::min(from, static_cast<uint8_t *>(fwSuspendedFrame) - kBelowSwitchFrame);
+        from = std::max(from, static_cast<uint8_t *>(fwStack));
+#ifdef VMOD_ASAN
+        // The frames of the run since are gone; their redzones must not poison the old ones.
+        __asan_unpoison_memory_region(from, size_t(stackTop() - from));
+        fwFakeStack = c->fakeStack;
+#endif
+        copyUnchecked(c->stackFrom, c->stack.data(), c->stack.size());
+        fwContext = c->context;
+        fwSuspendedFrame = c->stackFrom + kBelowSwitchFrame;
+        fwAlive = true;
+        resetRequested = false;
+        halted.clear();
+    };
+}
+
+const bool coreInSnapshots = (registerSnapshotPart(saveCore), true);
+
+}  // namespace
 
 }  // namespace sim
 

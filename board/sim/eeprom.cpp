@@ -11,14 +11,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "i2c.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace sim::eeprom {
 namespace {
 
 constexpr Time kWriteCycle = 5 * kMs;
+uint64_t fileSaves = 0;  // writes of the state folder's file, for snapshots to see
 
 struct Eeprom : Device, i2c::Slave {
     uint8_t cells[kSize];
@@ -36,6 +40,17 @@ struct Eeprom : Device, i2c::Slave {
         std::memset(cells, 0xFF, sizeof cells);
         registerDevice(this);
         i2c::attach(this);
+        keepInSnapshots(*this);
+        // The file behind the cells, written back when a write cycle changed it since.
+        registerSnapshotPart([] {
+            auto kept = std::make_shared<std::vector<uint8_t>>(kSize);
+            loadFile(kept->data());
+            const uint64_t saves = fileSaves;
+            return std::function<void()>([kept, saves] {
+                if (fileSaves != saves) saveFile(kept->data());
+                fileSaves = saves;
+            });
+        });
     }
 
     // --- media ---
@@ -51,6 +66,7 @@ struct Eeprom : Device, i2c::Slave {
     // the disk at its close by some file systems, which would cost every write cycle a disk
     // write.
     static bool saveFile(const uint8_t *src) {
+        ++fileSaves;
         int fd = ::open(fileIn(stateDir()).c_str(), O_WRONLY | O_CREAT, 0644);
         if (fd < 0) return false;
         bool ok = ::pwrite(fd, src, kSize, 0) == ssize_t(kSize);

@@ -6,6 +6,7 @@
 
 #include "board.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace sim::gpio {
 namespace {
@@ -78,6 +79,7 @@ bool writeReg(uint32_t off, uint32_t v) {
 struct GpioDevice : Device {
     GpioDevice() {
         registerDevice(this);
+        keepInSnapshots(ports);
         registerRegisters({kRegBlock, 4 * kPortStride, readReg, writeReg});
         reset();
     }

@@ -7,6 +7,7 @@
 
 #include "board.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace sim::i2c {
 namespace {
@@ -27,7 +28,10 @@ struct Bus : Device {
     uint64_t stopCount = 0;
     uint64_t nackCount = 0;
 
-    Bus() { registerDevice(this); }
+    Bus() {
+        registerDevice(this);
+        keepInSnapshots(*this);
+    }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
     void reset() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "board.h"
+#include "snapshot.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ struct Lcd : Device {
 
     Lcd() {
         registerDevice(this);
+        keepInSnapshots(*this);
         registerCheck("lcd", [this] { return std::string(enabled() ? "on" : "off"); });
         registerRegisters({kRegBlock, kRegBlockSize, [this](uint32_t off, uint32_t &v) { return readReg(off, v); },
                            [](uint32_t off, uint32_t v) { return writeReg(off, v); }});

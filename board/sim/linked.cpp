@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "snapshot.h"
+
 // The firmware's RAM as gathered by firmware-ram.ld. Weak: programs that load the firmware as
 // a module have no such sections.
 extern "C" {
@@ -20,17 +22,6 @@ unsigned char *loadImage;  // the data section as loaded, before any code ran
 size_t dataSize() { return size_t(__stop_vmod_ram_data - __start_vmod_ram_data); }
 size_t bssSize() { return size_t(__stop_vmod_ram_bss - __start_vmod_ram_bss); }
 
-// Byte loops out of reach of the sanitizers: the sections hold the redzones that
-// AddressSanitizer puts between globals, which only the firmware's own accesses must avoid.
-__attribute__((no_sanitize("address", "undefined"))) void copyBytes(volatile unsigned char *to,
-                                                                   const volatile unsigned char *from, size_t n) {
-    for (size_t i = 0; i < n; ++i) to[i] = from[i];
-}
-
-__attribute__((no_sanitize("address", "undefined"))) void zeroBytes(volatile unsigned char *to, size_t n) {
-    for (size_t i = 0; i < n; ++i) to[i] = 0;
-}
-
 // Runs before every unprioritised static constructor, so before any code can have changed
 // the firmware's RAM. The firmware itself has no static constructors (its RAM is all
 // constant-initialised), so this is the image its start-up code would find.
@@ -41,17 +32,23 @@ __attribute__((constructor(101))) void keepLoadImage() {
         std::fprintf(stderr, "vmod: no memory for the firmware's load image\n");
         std::abort();
     }
-    copyBytes(loadImage, __start_vmod_ram_data, dataSize());
+    copyUnchecked(loadImage, __start_vmod_ram_data, dataSize());
 }
 
 void restoreRam() {
-    if (loadImage) copyBytes(__start_vmod_ram_data, loadImage, dataSize());
-    if (__start_vmod_ram_bss) zeroBytes(__start_vmod_ram_bss, bssSize());
+    if (loadImage) copyUnchecked(__start_vmod_ram_data, loadImage, dataSize());
+    if (__start_vmod_ram_bss) zeroUnchecked(__start_vmod_ram_bss, bssSize());
 }
 
 }  // namespace
 
 void useLinkedFirmware(int (*main)(), void (*irq)()) {
+    static bool kept = false;
+    if (!kept && __start_vmod_ram_data) {
+        keepMemoryInSnapshots(__start_vmod_ram_data, dataSize());
+        keepMemoryInSnapshots(__start_vmod_ram_bss, bssSize());
+        kept = true;
+    }
     // RAM stays as the run left it after power-off, for tests that look at what it did.
     setFirmwareLoader(
         [main, irq] {

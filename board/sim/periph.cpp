@@ -5,6 +5,7 @@
 
 #include "board.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace {
 
@@ -17,7 +18,10 @@ std::vector<RegisterBlock> &blocks() {
 
 struct PeripheralSpace : Device {
     std::vector<uint32_t> words = std::vector<uint32_t>(BOARD_PERIPH_SIZE / 4);
-    PeripheralSpace() { registerDevice(this); }
+    PeripheralSpace() {
+        registerDevice(this);
+        keepMemoryInSnapshots(words.data(), words.size() * sizeof(uint32_t));  // never reallocated
+    }
     void powerOn() override { words.assign(words.size(), 0); }
 } space;
 

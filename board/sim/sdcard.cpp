@@ -9,12 +9,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "board.h"
 #include "fatimage.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace sim::sdcard {
 namespace {
@@ -69,6 +74,35 @@ void setBits(uint8_t reg[16], int hi, int width, uint32_t value) {
     }
 }
 
+// While a snapshot is held, the old content of every block written to the card image, so
+// that a restore can put the image back.
+std::map<uint64_t, std::vector<uint8_t>> journal;
+std::string journalPath;
+bool journaling = false;
+// Kept while the snapshot lasts.
+struct Journal {
+    explicit Journal(const std::string &path) {
+        journal.clear();
+        journalPath = path;
+        journaling = true;
+    }
+    ~Journal() {
+        journal.clear();
+        journaling = false;
+    }
+};
+
+void journalBlock(const std::string &path, uint64_t block) {
+    if (!journaling || journal.count(block)) return;
+    std::vector<uint8_t> old(512, 0);
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        if (::pread(fd, old.data(), 512, off_t(block * 512)) != 512) old.assign(512, 0);
+        ::close(fd);
+    }
+    journal.emplace(block, std::move(old));
+}
+
 struct Card : Device {
     std::string overridePath;
     Capacity capacity = Capacity::Auto;
@@ -86,6 +120,21 @@ struct Card : Device {
 
     Card() {
         registerDevice(this);
+        keepInSnapshots(*this);
+        registerSnapshotPart([this] {
+            auto kept = std::make_shared<Journal>(path());
+            return std::function<void()>([kept] {
+                if (journal.empty()) return;
+                int fd = ::open(journalPath.c_str(), O_WRONLY);
+                for (auto &[block, bytes] : journal)
+                    if (fd < 0 || ::pwrite(fd, bytes.data(), 512, off_t(block * 512)) != 512) {
+                        std::fprintf(stderr, "vmod: cannot put back %s\n", journalPath.c_str());
+                        std::abort();
+                    }
+                ::close(fd);
+                journal.clear();
+            });
+        });
     }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
@@ -345,6 +394,7 @@ struct Card : Device {
         }
         ssize_t put = 512;
         if (storedLeft > 0) {
+            journalBlock(path(), dataBlock);
             int fd = ::open(path().c_str(), O_WRONLY);
             put = fd < 0 ? -1 : ::pwrite(fd, block, 512, off_t(dataBlock * 512));
             if (fd >= 0) ::close(fd);

@@ -18,9 +18,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 
 #include "board.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace sim::serialflash {
 namespace {
@@ -78,6 +81,23 @@ struct Medium {
     }
 };
 
+// While a snapshot is held, the old bytes of every 4 KiB unit the part changes, so that a
+// restore can put the medium back.
+constexpr uint32_t kJournalUnit = 0x1000;
+std::map<uint32_t, std::vector<uint8_t>> journal;
+bool journaling = false;
+// Kept while the snapshot lasts.
+struct Journal {
+    Journal() {
+        journal.clear();
+        journaling = true;
+    }
+    ~Journal() {
+        journal.clear();
+        journaling = false;
+    }
+};
+
 struct Flash : Device {
     uint32_t id = kDefaultId;
     Medium medium;
@@ -99,6 +119,27 @@ struct Flash : Device {
 
     Flash() {
         registerDevice(this);
+        registerSnapshotPart([this] {
+            auto kept = std::make_shared<Journal>();
+            auto copy = std::make_shared<Flash>(*this);
+            return std::function<void()>([this, copy, kept] {
+                Medium mapped = medium;  // the mapping in force, whatever it was then
+                *this = *copy;
+                medium = mapped;
+                for (auto &[unit, bytes] : journal) std::memcpy(mem() + unit * kJournalUnit, bytes.data(), bytes.size());
+                journal.clear();
+            });
+        });
+    }
+
+    // Called before the part changes [base, base + n) of its medium.
+    void changing(uint32_t base, uint32_t n) {
+        if (!journaling) return;
+        for (uint32_t unit = base / kJournalUnit; unit * kJournalUnit < base + n; ++unit)
+            if (!journal.count(unit)) {
+                const uint8_t *at = mem() + unit * kJournalUnit;
+                journal.emplace(unit, std::vector<uint8_t>(at, at + kJournalUnit));
+            }
     }
 
     uint32_t bytes() const { return sizeForId(id); }
@@ -169,6 +210,7 @@ struct Flash : Device {
                     std::memcpy(used, latched, sizeof used);
                     ++counts.pagePrograms;
                     startBusy(kPageProgramTime, [this, base, data, used] {
+                        changing(base, kPageSize);
                         uint8_t *m = mem();
                         for (uint32_t i = 0; i < kPageSize; ++i)
                             if (used[i]) m[base + i] &= data[i];
@@ -180,13 +222,19 @@ struct Flash : Device {
                     uint32_t sec = physicalSector();
                     uint32_t base = (addr & (bytes() - 1)) & ~(sec - 1);
                     ++counts.sectorErases;
-                    startBusy(kSectorEraseTime, [this, base, sec] { std::memset(mem() + base, 0xFF, sec); });
+                    startBusy(kSectorEraseTime, [this, base, sec] {
+                        changing(base, sec);
+                        std::memset(mem() + base, 0xFF, sec);
+                    });
                 }
                 break;
             case 0xC7:
                 if (wel && received == 1) {
                     ++counts.bulkErases;
-                    startBusy(kBulkEraseTime, [this] { std::memset(mem(), 0xFF, bytes()); });
+                    startBusy(kBulkEraseTime, [this] {
+                        changing(0, bytes());
+                        std::memset(mem(), 0xFF, bytes());
+                    });
                 }
                 break;
             default:

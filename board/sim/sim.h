@@ -31,6 +31,9 @@ enum class Pace { Fast, RealTime };
 // --- event scheduling (device models) ---
 using EventId = uint64_t;
 Time now();
+// Device events run since the program started: a measure of the work a span of virtual time
+// took, the same on every run.
+uint64_t eventCount();
 EventId schedule(Time at, std::function<void()> fn);
 void cancel(EventId id);
 

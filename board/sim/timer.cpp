@@ -1,6 +1,7 @@
 // Timer 1: a compare interrupt every period, level-held until acknowledged.
 #include "board.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace {
 
@@ -11,7 +12,10 @@ struct Timer1 : Device {
     bool status = false;
     EventId next = 0;
 
-    Timer1() { registerDevice(this); }
+    Timer1() {
+        registerDevice(this);
+        keepInSnapshots(*this);
+    }
     void powerOn() override { stop(); }
     void powerOff() override { stop(); }
     void stop() {

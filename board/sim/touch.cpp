@@ -8,6 +8,7 @@
 
 #include "board.h"
 #include "sim.h"
+#include "snapshot.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ struct Touch : Device {
 
     Touch() {
         registerDevice(this);
+        keepInSnapshots(*this);
     }
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }

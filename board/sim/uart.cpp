@@ -9,6 +9,7 @@
 
 #include "board.h"
 #include "gpio.h"
+#include "snapshot.h"
 
 namespace sim::uart {
 namespace {
@@ -234,6 +235,7 @@ void registerUartRegisters(Port &p) {
 struct UartDevice : Device {
     UartDevice() {
         registerDevice(this);
+        keepInSnapshots(ports);
         for (Port &p : ports) registerUartRegisters(p);
     }
     void powerOn() override {

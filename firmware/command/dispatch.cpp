@@ -264,7 +264,18 @@ const CommandEntry commandChain[COMMAND_COUNT] = {
     {TEST_PATTERN,     1,  "sdload %8s",            cmdSdLoad,             NULL},          // 200 load the image file from an SD card directory
 };
 
+// A word that begins with an ordinary character takes only lines that begin with it: the
+// comparisons match it exactly, and so does sscanf, which skips blanks only for a blank or a
+// conversion in the pattern. The first byte rules out most of the chain before any of the
+// costlier tests.
+static bool firstByteRulesOut(const CommandEntry *e, const char *line) {
+    const char first = e->word[0];
+    const bool blank = first == ' ' || (first >= '\t' && first <= '\r');
+    return e->test != TEST_CUSTOM && first != '%' && !blank && first != '\0' && first != line[0];
+}
+
 static bool takes(const CommandEntry *e, const char *line) {
+    if (firstByteRulesOut(e, line)) return false;
     switch (e->test) {
     case TEST_EXACT:
         return strcmp(line, e->word) == 0;

@@ -25,6 +25,17 @@ static long long floorDiv(long long a, long long b) {  // b > 0
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
 
+// How far across an edge is t rows above its lower end, when it rises d rows while it runs dx
+// columns (0 <= t < d): t * dx / d to the nearest integer, halves toward positive x. The
+// product t * dx overflows 64 bits for edges that span the whole coordinate range, so dx is
+// split into whole multiples of d and a remainder r < d, whose share t * r / d fits.
+static long long edgeCrossing(long long t, long long dx, long long d) {
+    const long long q = floorDiv(dx, d);
+    const unsigned long long r = (unsigned long long)(dx - q * d);
+    const unsigned long long share = ((unsigned long long)t * r + (unsigned long long)d / 2) / (unsigned long long)d;
+    return t * q + (long long)share;
+}
+
 // The crossings of one scan line, ascending; once full, the largest are dropped.
 struct Crossings {
     long long x[GUI_POLYGON_MAX_CROSSINGS];
@@ -85,9 +96,7 @@ static void fillPolygon(const List &pts, int n) {
                 yb = t;
             }
             if (y <= ya || y >= yb) continue;
-            long long d = yb - ya;
-            // Nearest integer, halves toward positive x.
-            c.add(xa + floorDiv(2 * (y - ya) * (xb - xa) + d, 2 * d));
+            c.add(xa + edgeCrossing(y - ya, xb - xa, yb - ya));
         }
         for (int i = 0; i < n; ++i) {
             if (pts.y(i) != y) continue;

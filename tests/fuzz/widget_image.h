@@ -13,9 +13,8 @@
 #include "serialflash.h"
 #include "sim.h"
 
-inline void powerOnWithWidgetImage() {
-    const std::string dir = onboard::freshStateDir();
-    sim::setStateDir(dir);
+// Puts the widget image into the Data Flash of the state folder in force.
+inline void loadWidgetImage() {
     std::vector<uint8_t> img;
     if (FILE *f = std::fopen(VMOD_TEST_IMAGES "/widgets/widgets.bin", "rb")) {
         uint8_t buf[4096];
@@ -24,6 +23,12 @@ inline void powerOnWithWidgetImage() {
         std::fclose(f);
     }
     if (!img.empty()) sim::serialflash::load(img);
+}
+
+inline void powerOnWithWidgetImage() {
+    const std::string dir = onboard::freshStateDir();
+    sim::setStateDir(dir);
+    loadWidgetImage();
     if (!onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir)) __builtin_trap();  // no first prompt
 }
 

@@ -1,6 +1,8 @@
 // Polygon filling by scan lines: crossings, rounding, vertex and horizontal-edge rules, the
 // crossing limit; outlines and rotation.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "gui_test_util.h"
 
@@ -109,6 +111,25 @@ TEST_F(GuiPolygon, ExtremeCoordinatesAreClipped) {
     GUI_POINT thin[] = {{-32768, 0}, {32767, 479}, {32767, 480}};
     GUI_FillPolygon(thin, 3, -32768, 0);
     GUI_DrawPolygon(big, 4, -32768, 32767);
+    EXPECT_TRUE(guardsIntact());
+}
+
+TEST_F(GuiPolygon, EdgesSpanningTheWholeIntRangeCrossAtTheExactPixel) {
+    // The right edge rises 2^32 - 1 rows and runs 2^32 - 601 columns, crossing the screen's
+    // rows near x = 300 + y; its crossings multiply two values of 32 bits each. The left edge
+    // stays far off to the left, so each row is filled from 0 to the crossing.
+    const int xs[] = {INT32_MIN + 600, INT32_MAX, INT32_MIN};
+    const int ys[] = {INT32_MIN, INT32_MAX, INT32_MAX};
+    GUI_FillPolygonInt(xs, ys, 3);
+    auto crossing = [](long long y) {  // the exact value, rounded half up, in 128 bits
+        const __int128 t = y - INT32_MIN, dx = (__int128)INT32_MAX - (INT32_MIN + 600ll), d = 0xFFFFFFFFll;
+        return (long long)(INT32_MIN + 600ll + (long long)((2 * t * dx + d) / (2 * d)));
+    };
+    ASSERT_EQ(crossing(0), 300);
+    PixelSet want;
+    for (int y = 0; y < 480; ++y)
+        for (long long x = 0; x <= std::min(639ll, crossing(y)); ++x) want.insert({int(x), y});
+    EXPECT_EQ(drawn(), want);
     EXPECT_TRUE(guardsIntact());
 }
 
