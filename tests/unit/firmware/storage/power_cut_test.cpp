@@ -1,7 +1,8 @@
 // Power cut at every write of the stored data: the whole firmware runs on the simulated board,
 // the power goes right after the n-th EEPROM byte or Data Flash program/erase of a settings
-// save, an image download or a copy from the card, and the next start must find the old data
-// or the new, never a mixture. Each sweep prints how many cut points it covered.
+// save, an image download, a copy from the card or a maintenance command, and the next start
+// must find the old data or the new, never a mixture. Each sweep prints how many cut points
+// it covered.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -202,7 +203,12 @@ uint64_t playCut(const std::string &dir, const Bytes &oldImg, const std::string 
         sim::uart::hostSend(0, st.send);
     }
     uint64_t done = onboard::mediaChanges(onboard::Cut::FlashWrite) - from;
-    auto replied = [] { return hostSaw(">\r") || hostSaw("!\r"); };
+    // The acknowledgement: ">\r", or "!\r" on a line of its own (messages end in "done!\r").
+    auto replied = [] {
+        std::string said = onboard::hostText(0, false);
+        return said.find(">\r") != std::string::npos || said.rfind("!\r", 0) == 0 ||
+               said.find("\r!\r") != std::string::npos;
+    };
     if (onboard::runToCut(onboard::Cut::FlashWrite, left, 30 * sim::kSec, replied)) return 0;
     EXPECT_TRUE(replied()) << onboard::hostText(0, false);
     done = onboard::mediaChanges(onboard::Cut::FlashWrite) - from;
@@ -372,6 +378,59 @@ TEST(PowerCut, CopyFromTheCardGivesOldNewOrInvalid) {
     std::printf("[ cut sweep ] copy from the card: %llu flash writes in all\n", (unsigned long long)total);
     t.print("copy from the card");
     EXPECT_EQ(t.bad, 0u);
+}
+
+// ---------------------------------------------------------------------------------------
+// The maintenance commands that erase or program the Data Flash
+
+// Larger than one 64 KiB sector, so that a sector erase or the write test changes a part of it.
+const Bytes kBigImage = makeImage(0x10000 + 5000, 7);
+
+// One maintenance command on the stored image `img`, run whole and then cut after each flash
+// change it makes: the next start finds the old image (when none of its bytes changed) or
+// reports the image invalid, never loads a part of it.
+Tally maintenanceSweep(const std::string &command, const Bytes &img, Found whole) {
+    std::string dir = onboard::freshStateDir();
+    uint64_t total = playCut(dir, img, command, {}, 0);
+    EXPECT_GT(total, 0u) << command;
+    EXPECT_EQ(judge(img, img, restart(dir)), whole) << command;
+    onboard::powerOff();
+    Tally t;
+    for (uint64_t n = 1; n <= total; ++n) {
+        SCOPED_TRACE(command + " cut " + std::to_string(n));
+        playCut(dir, img, command, {}, n);
+        Found f = judge(img, img, restart(dir));
+        onboard::powerOff();
+        EXPECT_NE(f, Found::Partial);
+        count(t, f);
+    }
+    sim::sdcard::useImage("");
+    t.print(("maintenance " + command.substr(0, command.size() - 1)).c_str());
+    return t;
+}
+
+TEST(PowerCut, FlashMaintenanceCommandsGiveOldOrInvalidAtEveryFlashChange) {
+    struct Case {
+        const char *command;
+        const Bytes *img;
+        Found whole;  // what the command leaves when it is not cut
+    };
+    const Case cases[] = {
+        {"*fser 1\r", &kBigImage, Found::Invalid},  // the image's last 5000 bytes
+        {"*fser 0\r", &kBigImage, Found::Invalid},  // its header and first sector
+        {"*fser 2\r", &kBigImage, Found::Old},      // past its end: it stays valid
+        {"*fwr\r", &kBigImage, Found::Invalid},     // into its header and its second sector
+        {"*fwr\r", &kOldImage, Found::Invalid},
+        {"*fer\r", &kBigImage, Found::Invalid},
+    };
+    for (const Case &c : cases) {
+        Tally t = maintenanceSweep(c.command, *c.img, c.whole);
+        EXPECT_EQ(t.bad, 0u) << c.command;
+        EXPECT_EQ(t.asNew, 0u) << c.command;
+        if (c.whole == Found::Old) {
+            EXPECT_EQ(t.asOld, t.points) << c.command;  // never broken for nothing
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
