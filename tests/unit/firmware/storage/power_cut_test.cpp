@@ -476,10 +476,11 @@ TEST(PowerCut, ScreenCaptureNeverDamagesTheVolume) {
     ASSERT_TRUE(sim::fatimage::put(pristine, "KEEP.BIN", keep, err)) << err;
     const std::string partition = "@@" + std::to_string(2048 * 512);
 
-    // Runs the capture with the card storing only its first `blocks` writes; returns how many
-    // blocks the whole capture wrote.
-    auto run = [&](uint64_t blocks) -> uint64_t {
-        std::filesystem::copy_file(pristine, card, std::filesystem::copy_options::overwrite_existing);
+    // Runs the capture with the card storing only its first `blocks` writes (on a fresh copy
+    // of the card, or on the card as the last run left it); returns how many blocks the whole
+    // capture wrote.
+    auto run = [&](uint64_t blocks, bool fresh = true) -> uint64_t {
+        if (fresh) std::filesystem::copy_file(pristine, card, std::filesystem::copy_options::overwrite_existing);
         sim::sdcard::useImage(card);
         EXPECT_TRUE(onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir, kBootLimit));
         onboard::hostText(0);
@@ -535,6 +536,13 @@ TEST(PowerCut, ScreenCaptureNeverDamagesTheVolume) {
         else
             ++t.bad;      // bytes the capture never wrote there
     }
+    // The next capture after a cut writes the file the cut left empty, and leaves all clean.
+    run(total / 2);
+    run(UINT64_MAX, false);
+    Bytes again;
+    EXPECT_TRUE(sim::fatimage::get(card, "VMOD0000.BMP", again, err)) << err;
+    EXPECT_EQ(again, full);
+    EXPECT_EQ(fsckVerdict(card + partition), Fsck::Clean);
     sim::sdcard::useImage("");
     std::printf("[ cut sweep ] screen capture: %llu card blocks written in all\n", (unsigned long long)total);
     t.print("screen capture (old = no file, new = the whole file, invalid = an empty or shorter file)");
