@@ -7,9 +7,9 @@
 // Written so that the card is consistent whenever its power may go: a file that grows takes
 // free clusters without marking them in the FAT, writes its data into them, and only when it
 // is closed links them into its chain in every FAT copy and then records its size in its
-// directory entry. Until then the card shows the file as it was (the new data lies in
-// clusters the FAT calls free); only a cut among those last few writes leaves clusters that
-// belong to no file, or FAT copies that differ.
+// directory entry. Until then the card shows the file at the length it had when it was
+// opened (the new data lies in clusters the FAT calls free); only a cut among those last few
+// writes leaves clusters that belong to no file, or FAT copies that differ.
 #include "file_sys.h"
 
 #include <string.h>
