@@ -379,12 +379,14 @@ int cmdFlashCompare(char *line) {
     return 1;
 }
 
+// The maintenance writes and erases go through the image module, which breaks a stored image
+// they touch before its bytes change; their replies say nothing of the outcome.
 static void writeTest(u32 addr, const u8 *bytes) {
     char text[TX_BUF_SIZE];
     int k = snprintf(text, sizeof text, ":Writing Serial Flash addr0x%08X/len=%d: ", (unsigned)addr, 8);
     for (int i = 0; i < 8; ++i) k += snprintf(text + k, sizeof text - k, " %02X", bytes[i]);
     pout("%s", text);
-    WriteSerialFlash(addr, 8, bytes);
+    KT_ExtMem_WriteRaw(addr, bytes, 8);
     pout("   done!\r");
 }
 
@@ -398,7 +400,7 @@ int cmdFlashWriteTest(char *line) {
 
 int cmdFlashErase(char *line) {
     pout(":Erasing Serial Flash...  ");
-    EraseSerialFlash();
+    KT_ExtMem_Erase_Chip();
     pout("done!\r");
     return 1;
 }
@@ -408,7 +410,7 @@ int cmdFlashSectorErase(char *line) {
     int n;
     if (sscanf(line, "*fser %d", &n) != 1 || n < 0 || (u32)n >= Flash1Size / 0x10000u) return 0;
     pout(":Erasing 64KByte sector %d of serial flash... ", n);
-    SectorEraseSerialFlash((u8)n);
+    KT_ExtMem_Erase_Unit(n);
     pout("  done!\r");
     return 1;
 }

@@ -3,6 +3,13 @@
 // Everything read from the card is treated as untrusted: every cluster number is checked
 // against the volume, every chain walk is bounded by the cluster count, and every sector
 // is checked against the volume's size before it is read or written.
+//
+// Written so that the card is consistent whenever its power may go: a file that grows takes
+// free clusters without marking them in the FAT, writes its data into them, and only when it
+// is closed links them into its chain in every FAT copy and then records its size in its
+// directory entry. Until then the card shows the file at the length it had when it was
+// opened (the new data lies in clusters the FAT calls free); only a cut among those last few
+// writes leaves clusters that belong to no file, or FAT copies that differ.
 #include "file_sys.h"
 
 #include <string.h>
@@ -109,8 +116,49 @@ static int endOfChain(u32 v) { return v >= (ffVolume.fatBits == 12 ? FAT12_EOC :
 
 static u32 eocMark(void) { return ffVolume.fatBits == 12 ? 0xFFFu : 0xFFFFu; }
 
+// ---------------------------------------------------------------------------------------
+// Clusters taken by the open file but not yet linked in the FAT: runs of consecutive clusters
+// in chain order, to follow `pendingTail` (the last cluster of the chain the FAT holds, 0 when
+// the file had none). The FAT as read here shows them linked; the card does not yet.
+
+#define PENDING_RUNS 32  // more runs (a badly fragmented volume) put the file on the card first
+
+struct PendingRun {
+    u32 first, count;
+};
+static PendingRun pendingRun[PENDING_RUNS];
+static u32 pendingRuns;
+static u32 pendingTail;
+
+static void dropPending(void) {
+    pendingRuns = 0;
+    pendingTail = 0;
+}
+
+// The FAT entry the pending clusters give cluster c: 1 with *v, 0 when they say nothing of c.
+static int pendingEntry(u32 c, u32 *v) {
+    if (pendingRuns == 0) return 0;
+    if (pendingTail && c == pendingTail) {
+        *v = pendingRun[0].first;
+        return 1;
+    }
+    for (u32 i = 0; i < pendingRuns; ++i) {
+        const PendingRun &r = pendingRun[i];
+        if (c < r.first || c - r.first >= r.count) continue;
+        if (c - r.first + 1 < r.count) *v = c + 1;
+        else *v = i + 1 < pendingRuns ? pendingRun[i + 1].first : eocMark();
+        return 1;
+    }
+    return 0;
+}
+
 // The FAT entry of cluster c; returns 0 with *ok = 0 when it cannot be read.
 static u32 fatGet(u32 c, int *ok) {
+    u32 pending;
+    if (pendingEntry(c, &pending)) {
+        *ok = 1;
+        return pending;
+    }
     *ok = 0;
     if (ffVolume.fatBits == 16) {
         u8 *p = fatByte(c * 2);
@@ -191,8 +239,8 @@ static int loopStep(LoopCheck *l, u32 c) {
     return 1;
 }
 
-// Finds a free cluster, marks it as the end of a chain and returns it; 0 when full.
-static u32 allocateCluster(void) {
+// Finds a free cluster (pending ones are taken) and returns it; 0 when full.
+static u32 freeCluster(void) {
     if (ffVolume.full) {
         fail(FF_ERR_DISK_FULL);
         return 0;
@@ -205,7 +253,6 @@ static u32 allocateCluster(void) {
         u32 v = fatGet(c, &ok);
         if (!ok) return 0;
         if (v == 0) {
-            if (!fatSet(c, eocMark())) return 0;
             ffVolume.allocHint = c + 1;
             return c;
         }
@@ -214,6 +261,28 @@ static u32 allocateCluster(void) {
     ffVolume.full = 1;
     fail(FF_ERR_DISK_FULL);
     return 0;
+}
+
+// Finds a free cluster, marks it as the end of a chain and returns it; 0 when full.
+static u32 allocateCluster(void) {
+    u32 c = freeCluster();
+    if (!c || !fatSet(c, eocMark())) return 0;
+    return c;
+}
+
+// Links the pending clusters behind the chain in the FAT buffer (the card gets them as the
+// buffer moves on and at the next flush).
+static int linkPending(void) {
+    u32 prev = pendingTail, runs = pendingRuns;
+    dropPending();
+    for (u32 i = 0; i < runs; ++i) {
+        for (u32 k = 0; k < pendingRun[i].count; ++k) {
+            u32 c = pendingRun[i].first + k;
+            if (prev && !fatSet(prev, c)) return 0;
+            prev = c;
+        }
+    }
+    return !runs || fatSet(prev, eocMark());
 }
 
 // Frees a chain; stops at its end, at a broken link, or after as many clusters as exist.
@@ -412,6 +481,7 @@ static void forgetBuffers(void) {
     fatBufValid = fatBufDirty = 0;
     dirBufValid = 0;
     memset(&ffFile, 0, sizeof ffFile);
+    dropPending();
 }
 
 int initialize_media(void) {
@@ -498,6 +568,31 @@ static int flushBuffer(void) {
 
 static LoopCheck fileLoop;  // along the open file's chain
 
+static int writeEntry(void);
+
+// Puts the open file on the card as it stands: the data in the buffer, then the chain in
+// every FAT copy, then the directory entry with the size.
+static int settleFile(void) { return flushBuffer() && linkPending() && fatFlush() && writeEntry(); }
+
+// A free cluster to follow `tail` (0: the file's first), taken as pending.
+static u32 takeCluster(u32 tail) {
+    u32 c = freeCluster();
+    if (!c) return 0;
+    if (pendingRuns > 0) {
+        PendingRun &last = pendingRun[pendingRuns - 1];
+        if (c == last.first + last.count) {
+            ++last.count;
+            return c;
+        }
+        if (pendingRuns == PENDING_RUNS && !settleFile()) return 0;
+    }
+    if (pendingRuns == 0) pendingTail = tail;
+    pendingRun[pendingRuns].first = c;
+    pendingRun[pendingRuns].count = 1;
+    ++pendingRuns;
+    return c;
+}
+
 // Makes ffFile.cluster the cluster that holds the current position; with `extend` a chain
 // that ends exactly there grows by one cluster.
 static int locate(int extend) {
@@ -507,7 +602,7 @@ static int locate(int extend) {
     if (f->cluster == 0 || want < f->clusterIndex) {
         if (f->firstCluster == 0) {
             if (!extend || want != 0) return fail(FF_ERR_CHAIN);
-            u32 c = allocateCluster();
+            u32 c = takeCluster(0);
             if (!c) return 0;
             f->firstCluster = c;
         }
@@ -523,9 +618,8 @@ static int locate(int extend) {
         if (r < 0) return 0;
         if (r == 0) {
             if (!extend || f->clusterIndex + 1 != want) return fail(FF_ERR_CHAIN);
-            next = allocateCluster();
+            next = takeCluster(f->cluster);
             if (!next) return 0;
-            if (!fatSet(f->cluster, next)) return 0;
         } else if (!loopStep(&fileLoop, next)) {
             return fail(FF_ERR_CHAIN);
         }
@@ -584,6 +678,7 @@ static FF_FILE *openEntry(const FF_DIRENT *e, u32 sector, u16 offset, int mode) 
     }
     FF_FILE *f = &ffFile;
     memset(f, 0, sizeof *f);
+    dropPending();
     f->firstCluster = entryCluster(e);
     f->length = e->size;
     f->entrySector = sector;
@@ -595,7 +690,7 @@ static FF_FILE *openEntry(const FF_DIRENT *e, u32 sector, u16 offset, int mode) 
         u32 old = f->firstCluster;
         f->firstCluster = 0;
         f->length = 0;
-        if (!writeEntry()) return 0;
+        if ((old || e->size) && !writeEntry()) return 0;  // an empty one is written at the close
         if (old && !freeChain(old)) return 0;
     } else if (mode == FF_MODE_APPEND) {
         f->position = f->length;
@@ -751,8 +846,9 @@ int fseek(FF_FILE *file, s32 offset, int origin) {
 int fclose(FF_FILE *file) {
     if (!isOpen(file)) return -1;
     int ok = 1;
-    if (ffFile.mode != FF_MODE_READ) ok = flushBuffer() && fatFlush() && writeEntry();
+    if (ffFile.mode != FF_MODE_READ) ok = settleFile();
     memset(&ffFile, 0, sizeof ffFile);
+    dropPending();
     return ok ? 0 : -1;
 }
 

@@ -95,7 +95,7 @@ u32 KT_ExtMem_BytesFrom(u32 addr) {
 }
 
 static u32 stagedBytes;
-static void dropHeldHeader(void);
+static int beforeChange(u32 from, u32 length);
 
 u32 KT_ExtMem_Staged(void) { return stagedBytes; }
 void KT_ExtMem_SetStaged(u32 bytes) { stagedBytes = bytes < ExtMemSize ? bytes : ExtMemSize; }
@@ -282,9 +282,11 @@ int CopyMemToFlash1(u32 size, u8 *buffer) {
         pout("\r! No sectors to erase!\r");
         return 0;
     }
-    dropHeldHeader();  // the copy replaces whatever a download left unfinished
     FlashLed(COPY_LED_PERIOD);
     pout(":Copy SD Card to Data Flash:");
+    // The copy replaces whatever a download left unfinished, and the old image goes before
+    // its first sector is erased: an erase cut short may leave any bits of it.
+    if (beforeChange(0, size)) return copyFailed();
     for (u32 s = 0; s < sectors; ++s) {
         if (s % 8 == 1) pout("+");
         SectorEraseSerialFlash((u8)(s * (Flash1SectorSize / ERASE_UNIT)));
@@ -469,16 +471,17 @@ int KT_ExtMem_SdLoad(const char *dir) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Downloads that a power cut cannot turn into a partial image.
+// Changes of the Data Flash that a power cut cannot turn into a partial image.
 //
 // A download arrives in address order with the header first; written as it comes, a cut
 // would leave a header describing the whole new image in front of a part of it. So the
 // header bytes (flash 0..7) of a download are held back here and programmed only once the
 // download has reached the end of the image they describe. And before anything changes the
-// bytes of an image the flash still describes as valid, that image's magic is programmed to
-// zero (programming only clears bits: it needs no erase), so that a cut never leaves the old
-// header in front of changed data. At any cut the flash holds the old image, the new one, or
-// no valid header at all.
+// bytes of an image the flash still describes as valid (a download, an erase, a raw write of
+// the maintenance commands), that image's magic is programmed to zero (programming only
+// clears bits: it needs no erase), so that a cut never leaves the old header in front of
+// changed data, nor does a change that ends inside the image. At any cut the flash holds the
+// old image, the new one, or no valid header at all.
 
 static u8 heldHeader[EXTMEM_HEADER_SIZE];
 static u8 heldMask;   // bit i: byte i of the held header has arrived
@@ -493,10 +496,11 @@ static u32 flashImageSize(void) {
     return size < EXTMEM_HEADER_SIZE ? EXTMEM_HEADER_SIZE : size;
 }
 
-// Breaks the stored image's magic when [from, from + length) touches its bytes.
+// Breaks the stored image's magic when [from, from + length) touches its bytes, its header
+// included; 0 when the part never finished that write.
 static int protectStoredImage(u32 from, u32 length) {
     u32 size = flashImageSize();
-    if (size == 0 || length == 0 || from >= size || (unsigned long long)from + length <= EXTMEM_HEADER_SIZE) return 1;
+    if (size == 0 || length == 0 || from >= size) return 1;
     static const u8 zero[2] = {0, 0};
     return WriteSerialFlash(0, sizeof zero, zero);
 }
@@ -507,8 +511,13 @@ static void dropHeldHeader(void) {
 }
 
 // Programs the held header bytes, in runs of consecutive ones (normally the whole header in
-// one write), and lets them go.
+// one write), and lets them go. Programmed over a header that is still valid they would mix
+// with it, so that one is broken first.
 static int writeHeldBytes(void) {
+    if (!protectStoredImage(0, EXTMEM_HEADER_SIZE)) {
+        dropHeldHeader();
+        return FLASH_STAYED_BUSY;
+    }
     for (u32 a = 0; a < EXTMEM_HEADER_SIZE;) {
         if (!(heldMask & 1u << a)) {
             ++a;
@@ -561,25 +570,50 @@ int KT_ExtMem_DownloadEnd(void) {
     return writeHeldBytes();
 }
 
+// Before an erase or a write of [from, from + length) that is not a download's own: a
+// download's held header goes when the bytes it has written so far (its own included) may
+// change, as it would describe other data; and the stored image is broken when touched.
+// 0, or FLASH_STAYED_BUSY.
+static int beforeChange(u32 from, u32 length) {
+    u32 written = heldReach > EXTMEM_HEADER_SIZE ? heldReach : EXTMEM_HEADER_SIZE;
+    if (heldMask && from < written) dropHeldHeader();
+    return protectStoredImage(from, length) ? 0 : FLASH_STAYED_BUSY;
+}
+
 // ---------------------------------------------------------------------------------------
 // Programming and erasing the Data Flash.
 
-int KT_ExtMem_Erase_Sector(int n) {
-    if (n < 0 || (u32)n >= Flash1NumSectors) return 3;
-    // A sector of the part's own size, as "xma" reports it. A part that never finishes is
-    // a failed erase, not a done one.
-    u32 from = (u32)n * Flash1SectorSize;
-    if (from == 0)
-        dropHeldHeader();  // the header goes with the sector
-    else if (!protectStoredImage(from, Flash1SectorSize))
-        return FLASH_STAYED_BUSY;
-    if (!SectorEraseSerialFlash((u8)((u32)n * (Flash1SectorSize / ERASE_UNIT)))) return FLASH_STAYED_BUSY;
+// Erases the part's sector that holds 64 KiB unit `unit` of the address space. A part that
+// never finishes is a failed erase, not a done one.
+static int eraseUnit(u32 unit) {
+    u32 sector = Flash1SectorSize > ERASE_UNIT ? Flash1SectorSize : ERASE_UNIT;
+    u32 from = unit * ERASE_UNIT / sector * sector;
+    if (beforeChange(from, sector)) return FLASH_STAYED_BUSY;
+    if (!SectorEraseSerialFlash((u8)unit)) return FLASH_STAYED_BUSY;
     return 0;
 }
 
+int KT_ExtMem_Erase_Sector(int n) {
+    if (n < 0 || (u32)n >= Flash1NumSectors) return 3;
+    // A sector of the part's own size, as "xma" reports it.
+    return eraseUnit((u32)n * (Flash1SectorSize / ERASE_UNIT));
+}
+
+int KT_ExtMem_Erase_Unit(int n) {
+    if (n < 0 || (u32)n >= Flash1Size / ERASE_UNIT) return 3;
+    return eraseUnit((u32)n);
+}
+
 int KT_ExtMem_Erase_Chip(void) {
-    dropHeldHeader();
+    if (beforeChange(0, Flash1Size)) return FLASH_STAYED_BUSY;
     return EraseSerialFlash() ? 0 : FLASH_STAYED_BUSY;
+}
+
+int KT_ExtMem_WriteRaw(u32 address, const u8 *source, u32 length) {
+    if (!source) return 2;
+    if ((unsigned long long)address + length > Flash1Size) return 1;
+    if (beforeChange(address, length)) return FLASH_STAYED_BUSY;
+    return KT_ExtMem_ProgramArea(address, source, length, 0);
 }
 
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset) {

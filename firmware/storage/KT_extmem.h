@@ -91,8 +91,14 @@ int KT_Load_VmodBin_To_ExtMem(void);
 int CopyMemToFlash1(u32 size, u8 *buffer);
 // 0 when done; 3 a sector number out of range, 1 past the end of the part, 2 no source,
 // 4 the reset form; 5 when the part never finished a program or erase.
-int KT_ExtMem_Erase_Sector(int n);
+// The erases and KT_ExtMem_WriteRaw change the flash at once, but a valid image stored there
+// has its magic broken before the first of its bytes changes (so a cut, or a change that
+// covers only part of it, leaves no valid header over other data), and a download's held
+// header is let go when the bytes that download wrote may change.
+int KT_ExtMem_Erase_Sector(int n);  // n counts the part's own sectors
+int KT_ExtMem_Erase_Unit(int n);    // n counts 64 KiB of address space; the part's sector holding it
 int KT_ExtMem_Erase_Chip(void);
+int KT_ExtMem_WriteRaw(u32 address, const u8 *source, u32 length);
 int KT_ExtMem_ProgramArea(u32 address, const u8 *source, u32 length, int reset);
 // The writes of a download ("xmp", "bdld"): the results of KT_ExtMem_ProgramArea, but the
 // header bytes (flash 0..7) are held back, and a valid image stored in the flash has its magic

@@ -177,6 +177,89 @@ INSTANTIATE_TEST_SUITE_P(Fat, ToolVolumes,
                              return "Fat" + std::to_string(i.param.fat) + (i.param.partitioned ? "Partitioned" : "Plain");
                          });
 
+// What the card holds while a file is open for writing: fsck.fat finds it clean, and mtools
+// reads the file as it was before (a new one empty), until the close puts the data, the
+// chain and the size on the card together.
+TEST(FileSys, AGrowingFileReachesTheCardAtItsClose) {
+    TempDir t;
+    std::string img = t / "card.img";
+    std::string vol = makeVolume(img, 24, 16, true, "-s 1");
+    const std::vector<uint8_t> old = pattern(30000, 61), more = pattern(300000, 62), fresh = pattern(300000, 63);
+    writeFile(t / "src", old);
+    ASSERT_EQ(sh("mcopy -i " + vol + " " + (t / "src") + " ::OLD.BIN"), 0);
+    auto cardSays = [&](const char *name, const std::vector<uint8_t> &want, const char *when) {
+        std::string out;
+        EXPECT_EQ(fsck(vol, &out), 0) << when << "\n" << out;
+        std::remove((t / "out").c_str());
+        EXPECT_EQ(sh("mcopy -n -i " + vol + " ::" + name + " " + (t / "out"), &out), 0) << when << out;
+        EXPECT_TRUE(readFile(t / "out") == want) << when << ": " << name << " has " << readFile(t / "out").size();
+    };
+    onBoard(img, [&] {
+        ASSERT_EQ(initialize_media(), 1);
+        FF_FILE *f = fopen("OLD.BIN", FF_MODE_APPEND);
+        ASSERT_NE(f, nullptr);
+        for (uint8_t b : more) ASSERT_EQ(fputc(b, f), b);
+        cardSays("OLD.BIN", old, "appending");
+        EXPECT_EQ(fclose(f), 0);
+        std::vector<uint8_t> both = old;
+        both.insert(both.end(), more.begin(), more.end());
+        cardSays("OLD.BIN", both, "appended");
+
+        f = fcreate("NEW.BIN", 0);
+        ASSERT_NE(f, nullptr);
+        for (uint8_t b : fresh) ASSERT_EQ(fputc(b, f), b);
+        cardSays("NEW.BIN", {}, "writing");
+        EXPECT_EQ(fclose(f), 0);
+        cardSays("NEW.BIN", fresh, "written");
+        cardSays("OLD.BIN", both, "at the end");
+    });
+}
+
+// Free space in many small gaps: the file is put on the card (data, chain, size) whenever it
+// has taken as many separate runs of clusters as the file system can keep in mind, so that
+// the card stays clean with a shorter file meanwhile; closed, it reads back whole.
+TEST(FileSys, AFileOverManyFreeGapsIsSettledOnTheWay) {
+    TempDir t;
+    std::string img = t / "card.img";
+    std::string vol = makeVolume(img, 24, 16, false, "-s 1");
+    std::string files, every;
+    for (int i = 0; i < 120; ++i) {
+        std::string n = "G" + std::to_string(i) + ".BIN";
+        writeFile(t / n, pattern(512, uint32_t(400 + i)));
+        every += " " + (t / n);
+        if (i % 2 == 0) files += " ::" + n;
+    }
+    ASSERT_EQ(sh("mcopy -i " + vol + every + " ::"), 0);
+    ASSERT_EQ(sh("mdel -i " + vol + files), 0);  // 60 one-cluster gaps
+    const std::vector<uint8_t> data = pattern(80 * 512, 64);
+    onBoard(img, [&] {
+        ASSERT_EQ(initialize_media(), 1);
+        FF_FILE *f = fcreate("BIG.BIN", 0);
+        ASSERT_NE(f, nullptr);
+        for (size_t i = 0; i < 50 * 512; ++i) ASSERT_EQ(fputc(data[i], f), data[i]);
+        // Fifty clusters in fifty gaps: the first 32 are on the card by now.
+        std::string out;
+        EXPECT_EQ(fsck(vol, &out), 0) << out;
+        std::remove((t / "out").c_str());
+        ASSERT_EQ(sh("mcopy -n -i " + vol + " ::BIG.BIN " + (t / "out"), &out), 0) << out;
+        std::vector<uint8_t> part = readFile(t / "out");
+        EXPECT_EQ(part.size(), 32u * 512u);
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), data.begin()));
+        for (size_t i = 50 * 512; i < data.size(); ++i) ASSERT_EQ(fputc(data[i], f), data[i]);
+        EXPECT_EQ(fclose(f), 0);
+    });
+    std::string out;
+    EXPECT_EQ(fsck(vol, &out), 0) << out;
+    std::remove((t / "out").c_str());
+    ASSERT_EQ(sh("mcopy -n -i " + vol + " ::BIG.BIN " + (t / "out"), &out), 0) << out;
+    EXPECT_TRUE(readFile(t / "out") == data);
+    for (int i = 1; i < 120; i += 2) {  // the files between the gaps are untouched
+        std::remove((t / "out").c_str());
+        ASSERT_EQ(sh("mcopy -n -i " + vol + " ::G" + std::to_string(i) + ".BIN " + (t / "out")), 0);
+        EXPECT_TRUE(readFile(t / "out") == pattern(512, uint32_t(400 + i))) << i;
+    }
+}
+
 TEST(FileSys, Fat32IsRefused) {
     TempDir t;
     std::string img = t / "card.img";

@@ -388,6 +388,118 @@ TEST(ExtMemProgram, ResultsAndPageSplits) {
     EXPECT_EQ(sim::serialflash::counts().pagePrograms, 2u);  // one write each side of the boundary
 }
 
+// An image of `size` bytes in the flash's format: the header, one blank entry, a pattern.
+std::vector<uint8_t> flatImage(uint32_t size) {
+    std::vector<uint8_t> img(size);
+    for (uint32_t i = 0; i < size; ++i) img[i] = uint8_t(i * 13 + 1);
+    const uint8_t head[8] = {0xEB, 0xFE, 1, 0, uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), 0};
+    std::memcpy(img.data(), head, sizeof head);
+    std::memset(img.data() + 8, 0, 12);
+    return img;
+}
+
+// The erases and raw writes break the stored image's magic before they change a byte of it
+// (and only then): what they leave is the old image or an invalid one, never a valid header
+// over other data, even when they change only a part of the image.
+TEST(ExtMemProgram, RawChangesBreakTheStoredImageOnlyWhenTheyTouchIt) {
+    std::string dir = fwtest::freshStateDir();
+    sim::setStateDir(dir);
+    const std::vector<uint8_t> img = flatImage(0x10000 + 5000);  // into the second 64 KiB
+    sim::serialflash::load(img);
+    struct Step {
+        int result;
+        uint16_t magic;
+        uint64_t programs;
+    };
+    std::vector<Step> steps;
+    const uint8_t bytes[4] = {1, 2, 3, 4};
+    ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+        InitSerialFlash();
+        KT_ExtMem_SetGeometry(ReadSerialFlashID());
+        auto note = [&](int r) {
+            uint8_t m[2];
+            ReadSerialFlash(0, 2, m);
+            steps.push_back({r, uint16_t(m[0] | m[1] << 8), sim::serialflash::counts().pagePrograms});
+        };
+        note(KT_ExtMem_Erase_Unit(2));                       // past the image
+        note(KT_ExtMem_WriteRaw(0x10000 + 5000, bytes, 4));  // right after its end
+        note(KT_ExtMem_Erase_Unit(64));                      // past the part: refused
+        note(KT_ExtMem_WriteRaw(0x3FFFFE, bytes, 4));        // past the part: refused
+        note(KT_ExtMem_Erase_Unit(1));                       // its last 5000 bytes
+        note(KT_ExtMem_Erase_Unit(1));                       // already broken: no second write
+    }));
+    ASSERT_EQ(steps.size(), 6u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(steps[i].result, 0) << i;
+        EXPECT_EQ(steps[i].magic, 0xFEEB) << i;
+    }
+    EXPECT_EQ(steps[1].programs, 1u);  // the write itself
+    EXPECT_EQ(steps[2].result, 3);
+    EXPECT_EQ(steps[3].result, 1);
+    EXPECT_EQ(steps[3].programs, 1u);
+    EXPECT_EQ(steps[4].result, 0);
+    EXPECT_EQ(steps[4].magic, 0x0000);
+    EXPECT_EQ(steps[4].programs, 2u);  // the magic, before the erase
+    EXPECT_EQ(steps[5].programs, 2u);
+    std::vector<uint8_t> f = sim::serialflash::contents();
+    EXPECT_TRUE(std::equal(img.begin() + 2, img.begin() + 0x10000, f.begin() + 2));  // the rest of it kept
+    EXPECT_EQ(f[0x10000], 0xFF);
+
+    // A write into the header and a chip erase break it the same way.
+    for (int what = 0; what < 2; ++what) {
+        sim::serialflash::load(img);
+        uint16_t magic = 0xFFFF;
+        uint64_t programs = 0;
+        ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+            InitSerialFlash();
+            KT_ExtMem_SetGeometry(ReadSerialFlashID());
+            if (what == 0)
+                KT_ExtMem_WriteRaw(4, bytes, 4);
+            else
+                KT_ExtMem_Erase_Chip();
+            uint8_t m[2];
+            ReadSerialFlash(0, 2, m);
+            magic = uint16_t(m[0] | m[1] << 8);
+            programs = sim::serialflash::counts().pagePrograms;
+        }));
+        EXPECT_EQ(magic, what == 0 ? 0x0000 : 0xFFFF) << what;
+        EXPECT_EQ(programs, what == 0 ? 2u : 1u) << what;
+    }
+}
+
+// A download's held header describes what that download wrote: a raw change of those bytes
+// lets it go (the image stays invalid), a change past them (an erase of the next sector before
+// the download reaches it) keeps it.
+TEST(ExtMemProgram, RawChangesLetAHeldHeaderGoWhenTheyTouchWhatTheDownloadWrote) {
+    std::string dir = fwtest::freshStateDir();
+    sim::setStateDir(dir);
+    const std::vector<uint8_t> img = flatImage(0x10000 + 5000);
+    const uint32_t part = 0x8000;
+    const uint8_t bytes[4] = {1, 2, 3, 4};
+    for (int what = 0; what < 4; ++what) {
+        sim::serialflash::fill(0xFF);
+        uint16_t magic = 0;
+        ASSERT_TRUE(fwtest::runFirmware(dir, [&] {
+            InitSerialFlash();
+            KT_ExtMem_SetGeometry(ReadSerialFlashID());
+            KT_ExtMem_DownloadWrite(0, img.data(), part);
+            KT_ExtMem_DownloadEnd();  // not at the image's end yet: held
+            switch (what) {
+                case 0: KT_ExtMem_Erase_Unit(1); break;            // past what was written
+                case 1: KT_ExtMem_WriteRaw(0x100, bytes, 4); break;  // into it
+                case 2: KT_ExtMem_Erase_Unit(0); break;
+                case 3: KT_ExtMem_Erase_Chip(); break;
+            }
+            KT_ExtMem_DownloadWrite(part, img.data() + part, uint32_t(img.size()) - part);
+            KT_ExtMem_DownloadEnd();
+            uint8_t m[2];
+            ReadSerialFlash(0, 2, m);
+            magic = uint16_t(m[0] | m[1] << 8);
+        }));
+        EXPECT_EQ(magic, what == 0 ? 0xFEEB : 0xFFFF) << what;
+    }
+}
+
 TEST(ExtMemProgram, GeometryFollowsTheCapacityByte) {
     KT_ExtMem_SetGeometry(0x202016);
     EXPECT_EQ(Flash1Size, 0x400000u);

@@ -1,7 +1,8 @@
 // Power cut at every write of the stored data: the whole firmware runs on the simulated board,
 // the power goes right after the n-th EEPROM byte or Data Flash program/erase of a settings
-// save, an image download or a copy from the card, and the next start must find the old data
-// or the new, never a mixture. Each sweep prints how many cut points it covered.
+// save, an image download, a copy from the card or a maintenance command, and the next start
+// must find the old data or the new, never a mixture. Each sweep prints how many cut points
+// it covered.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -202,7 +203,12 @@ uint64_t playCut(const std::string &dir, const Bytes &oldImg, const std::string 
         sim::uart::hostSend(0, st.send);
     }
     uint64_t done = onboard::mediaChanges(onboard::Cut::FlashWrite) - from;
-    auto replied = [] { return hostSaw(">\r") || hostSaw("!\r"); };
+    // The acknowledgement: ">\r", or "!\r" on a line of its own (messages end in "done!\r").
+    auto replied = [] {
+        std::string said = onboard::hostText(0, false);
+        return said.find(">\r") != std::string::npos || said.rfind("!\r", 0) == 0 ||
+               said.find("\r!\r") != std::string::npos;
+    };
     if (onboard::runToCut(onboard::Cut::FlashWrite, left, 30 * sim::kSec, replied)) return 0;
     EXPECT_TRUE(replied()) << onboard::hostText(0, false);
     done = onboard::mediaChanges(onboard::Cut::FlashWrite) - from;
@@ -375,6 +381,59 @@ TEST(PowerCut, CopyFromTheCardGivesOldNewOrInvalid) {
 }
 
 // ---------------------------------------------------------------------------------------
+// The maintenance commands that erase or program the Data Flash
+
+// Larger than one 64 KiB sector, so that a sector erase or the write test changes a part of it.
+const Bytes kBigImage = makeImage(0x10000 + 5000, 7);
+
+// One maintenance command on the stored image `img`, run whole and then cut after each flash
+// change it makes: the next start finds the old image (when none of its bytes changed) or
+// reports the image invalid, never loads a part of it.
+Tally maintenanceSweep(const std::string &command, const Bytes &img, Found whole) {
+    std::string dir = onboard::freshStateDir();
+    uint64_t total = playCut(dir, img, command, {}, 0);
+    EXPECT_GT(total, 0u) << command;
+    EXPECT_EQ(judge(img, img, restart(dir)), whole) << command;
+    onboard::powerOff();
+    Tally t;
+    for (uint64_t n = 1; n <= total; ++n) {
+        SCOPED_TRACE(command + " cut " + std::to_string(n));
+        playCut(dir, img, command, {}, n);
+        Found f = judge(img, img, restart(dir));
+        onboard::powerOff();
+        EXPECT_NE(f, Found::Partial);
+        count(t, f);
+    }
+    sim::sdcard::useImage("");
+    t.print(("maintenance " + command.substr(0, command.size() - 1)).c_str());
+    return t;
+}
+
+TEST(PowerCut, FlashMaintenanceCommandsGiveOldOrInvalidAtEveryFlashChange) {
+    struct Case {
+        const char *command;
+        const Bytes *img;
+        Found whole;  // what the command leaves when it is not cut
+    };
+    const Case cases[] = {
+        {"*fser 1\r", &kBigImage, Found::Invalid},  // the image's last 5000 bytes
+        {"*fser 0\r", &kBigImage, Found::Invalid},  // its header and first sector
+        {"*fser 2\r", &kBigImage, Found::Old},      // past its end: it stays valid
+        {"*fwr\r", &kBigImage, Found::Invalid},     // into its header and its second sector
+        {"*fwr\r", &kOldImage, Found::Invalid},
+        {"*fer\r", &kBigImage, Found::Invalid},
+    };
+    for (const Case &c : cases) {
+        Tally t = maintenanceSweep(c.command, *c.img, c.whole);
+        EXPECT_EQ(t.bad, 0u) << c.command;
+        EXPECT_EQ(t.asNew, 0u) << c.command;
+        if (c.whole == Found::Old) {
+            EXPECT_EQ(t.asOld, t.points) << c.command;  // never broken for nothing
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
 // A screen capture to the card
 
 // fsck.fat's verdict on a volume: clean; or only clusters allocated to no file (space lost,
@@ -403,22 +462,25 @@ Fsck fsckVerdict(const std::string &volume) {
 }
 
 // Cut after the n-th data block the capture writes (the card stores nothing after it, as if
-// its power had gone there). No cut may damage the volume or the file that was there before;
-// the clusters the capture had allocated to its unfinished file may be left allocated to no
-// file (space that fsck.fat reclaims), because the file's directory entry is written last, and
-// a cut between the writes of the two FAT copies leaves them different.
+// its power had gone there). No cut may damage the volume or the file that was there before.
+// The capture writes its data into clusters the FAT still calls free and puts the chain in
+// both FAT copies and the size in the directory entry only at its end: every cut before
+// those last writes leaves a clean volume; one among them (at most both copies of each FAT
+// sector the chain spans, before the entry) may leave clusters allocated to no file, or the
+// copies different. A FAT written as the file grows would show at cuts all along.
 TEST(PowerCut, ScreenCaptureNeverDamagesTheVolume) {
     std::string dir = onboard::freshStateDir();
     std::string pristine = dir + "/pristine.img", card = dir + "/card.img", err;
-    ASSERT_TRUE(sim::fatimage::format(pristine, 8 << 20, err)) << err;
+    ASSERT_TRUE(sim::fatimage::format(pristine, 8 << 20, err)) << err;  // FAT16, one sector a cluster
     const Bytes keep = sdtest::pattern(3000, 5);
     ASSERT_TRUE(sim::fatimage::put(pristine, "KEEP.BIN", keep, err)) << err;
     const std::string partition = "@@" + std::to_string(2048 * 512);
 
-    // Runs the capture with the card storing only its first `blocks` writes; returns how many
-    // blocks the whole capture wrote.
-    auto run = [&](uint64_t blocks) -> uint64_t {
-        std::filesystem::copy_file(pristine, card, std::filesystem::copy_options::overwrite_existing);
+    // Runs the capture with the card storing only its first `blocks` writes (on a fresh copy
+    // of the card, or on the card as the last run left it); returns how many blocks the whole
+    // capture wrote.
+    auto run = [&](uint64_t blocks, bool fresh = true) -> uint64_t {
+        if (fresh) std::filesystem::copy_file(pristine, card, std::filesystem::copy_options::overwrite_existing);
         sim::sdcard::useImage(card);
         EXPECT_TRUE(onboard::powerOnModule(VMOD_FIRMWARE_MODULE, dir, kBootLimit));
         onboard::hostText(0);
@@ -436,13 +498,28 @@ TEST(PowerCut, ScreenCaptureNeverDamagesTheVolume) {
     ASSERT_TRUE(sim::fatimage::get(card, "VMOD0000.BMP", full, err)) << err;
     ASSERT_EQ(full.size(), 54u + 640u * 480u * 2u);  // 16 bits a pixel
 
+    // The last writes: both copies of each FAT16 sector the chain of 512-byte clusters spans
+    // (one more where it starts inside a sector), then the directory entry.
+    const uint64_t clusters = (full.size() + 511) / 512;
+    const uint64_t fatWrites = 2 * ((clusters * 2 + 511) / 512 + 1);
+    ASSERT_GT(total, fatWrites + 16);
+    // Every cut point of the end, and an even sample of the rest.
+    const uint64_t tail = fatWrites + 8;
+    std::vector<uint64_t> points = cutPoints(total - tail, 40);
+    for (uint64_t n = total - tail + 1; n <= total; ++n) points.push_back(n);
+
     Tally t;
-    size_t lost = 0;
-    for (uint64_t n : cutPoints(total, 48)) {
+    size_t clean = 0, lost = 0;
+    uint64_t firstLost = 0;
+    for (uint64_t n : points) {
         SCOPED_TRACE(n);
         run(n);
         Fsck verdict = fsckVerdict(card + partition);
-        lost += verdict == Fsck::LostClustersOnly;
+        if (verdict == Fsck::Clean) ++clean;
+        if (verdict == Fsck::LostClustersOnly) {
+            ++lost;
+            if (!firstLost) firstLost = n;
+        }
         Bytes kept, capture;
         EXPECT_TRUE(sim::fatimage::get(card, "KEEP.BIN", kept, err)) << err;
         EXPECT_EQ(kept, keep);
@@ -454,15 +531,28 @@ TEST(PowerCut, ScreenCaptureNeverDamagesTheVolume) {
             ++t.asOld;
         else if (capture == full)
             ++t.asNew;
+        else if (capture.size() < full.size() && std::equal(capture.begin(), capture.end(), full.begin()))
+            ++t.invalid;  // the entry as created (empty), or a capture cut short
         else
-            ++t.invalid;  // a capture cut short: a shorter file, the volume still clean
+            ++t.bad;      // bytes the capture never wrote there
     }
+    // The next capture after a cut writes the file the cut left empty, and leaves all clean.
+    run(total / 2);
+    run(UINT64_MAX, false);
+    Bytes again;
+    EXPECT_TRUE(sim::fatimage::get(card, "VMOD0000.BMP", again, err)) << err;
+    EXPECT_EQ(again, full);
+    EXPECT_EQ(fsckVerdict(card + partition), Fsck::Clean);
     sim::sdcard::useImage("");
     std::printf("[ cut sweep ] screen capture: %llu card blocks written in all\n", (unsigned long long)total);
-    t.print("screen capture (old = no file, new = the whole file, invalid = a shorter file)");
-    std::printf("[ cut sweep ] screen capture: fsck.fat clean at %zu cut points, lost space only at %zu\n",
-                t.points - lost - t.bad, lost);
+    t.print("screen capture (old = no file, new = the whole file, invalid = an empty or shorter file)");
+    std::printf("[ cut sweep ] screen capture: fsck.fat clean at %zu of %zu cut points, lost space only at %zu\n",
+                clean, t.points, lost);
     EXPECT_EQ(t.bad, 0u);
+    EXPECT_LE(lost, fatWrites);
+    if (lost) {
+        EXPECT_GE(firstLost, total - fatWrites) << "a cut before the capture's last writes left lost clusters";
+    }
 }
 
 }  // namespace
