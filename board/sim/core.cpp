@@ -13,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "board.h"
@@ -41,14 +40,15 @@ struct EventKey {
     bool operator<(const EventKey &o) const { return at != o.at ? at < o.at : id < o.id; }
 };
 std::map<EventKey, std::function<void()>> events;
-std::unordered_map<EventId, Time> eventTimes;
 EventId nextEventId = 1;
 Time nowNs = 0;
 uint64_t eventsRun = 0;
 
 // ---- interrupt controller ----
-bool irqLine[IRQ_SOURCES];
-bool irqEnabled[IRQ_SOURCES];
+// One bit a source: its request line, and whether it is enabled.
+static_assert(IRQ_SOURCES <= 64, "the interrupt sources fit one word");
+uint64_t irqLines = 0, irqEnabledSources = 0;
+uint64_t sourceBit(int source) { return uint64_t(1) << source; }
 bool irqMasked = true;  // the processor starts with IRQs masked
 
 // ---- devices ----
@@ -181,7 +181,6 @@ void runDueEvents() {
     while (!events.empty() && events.begin()->first.at <= nowNs) {
         auto it = events.begin();
         auto fn = std::move(it->second);
-        eventTimes.erase(it->first.id);
         events.erase(it);
         ++eventsRun;
         fn();
@@ -224,19 +223,22 @@ EventId schedule(Time at, std::function<void()> fn) {
     if (at < nowNs) at = nowNs;
     EventId id = nextEventId++;
     events.emplace(EventKey{at, id}, std::move(fn));
-    eventTimes[id] = at;
     return id;
 }
 
+// Rare (a timer started again, a new frame timing) and the queue short: a search does.
 void cancel(EventId id) {
-    auto it = eventTimes.find(id);
-    if (it == eventTimes.end()) return;
-    events.erase(EventKey{it->second, id});
-    eventTimes.erase(it);
+    for (auto it = events.begin(); it != events.end(); ++it)
+        if (it->first.id == id) {
+            events.erase(it);
+            return;
+        }
 }
 
 void irqRaise(int source, bool level) {
-    if (source >= 0 && source < IRQ_SOURCES) irqLine[source] = level;
+    if (source < 0 || source >= IRQ_SOURCES) return;
+    if (level) irqLines |= sourceBit(source);
+    else irqLines &= ~sourceBit(source);
 }
 
 void registerDevice(Device *d) { devices().push_back(d); }
@@ -280,7 +282,7 @@ void powerOn() {
     if (isPowered) return;
     mapSdram();
     clearSdram();
-    for (int i = 0; i < IRQ_SOURCES; ++i) irqLine[i] = irqEnabled[i] = false;
+    irqLines = irqEnabledSources = 0;
     irqMasked = true;
     halted.clear();
     resetRequested = false;
@@ -303,8 +305,7 @@ void powerOff() {
     releaseStack();
     if (unloadFirmware) unloadFirmware();
     events.clear();
-    eventTimes.clear();
-    for (int i = 0; i < IRQ_SOURCES; ++i) irqLine[i] = irqEnabled[i] = false;
+    irqLines = irqEnabledSources = 0;
     for (Device *d : devices()) d->powerOff();
     isPowered = false;
 }
@@ -349,10 +350,10 @@ std::function<void()> saveCore() {
     }
     struct Core {
         decltype(events) queue;
-        decltype(eventTimes) times;
         EventId nextId;
         Time at;
-        bool line[IRQ_SOURCES], enabled[IRQ_SOURCES], masked;
+        uint64_t lines, enabled;
+        bool masked;
         FirmwareEntry firmware;
         ucontext_t context;
         uint8_t *stackFrom;
@@ -363,11 +364,10 @@ std::function<void()> saveCore() {
     };
     auto c = std::make_shared<Core>();
     c->queue = events;
-    c->times = eventTimes;
     c->nextId = nextEventId;
     c->at = nowNs;
-    std::memcpy(c->line, irqLine, sizeof irqLine);
-    std::memcpy(c->enabled, irqEnabled, sizeof irqEnabled);
+    c->lines = irqLines;
+    c->enabled = irqEnabledSources;
     c->masked = irqMasked;
     c->firmware = entry;
     c->context = fwContext;
@@ -385,11 +385,10 @@ std::function<void()> saveCore() {
             std::abort();
         }
         events = c->queue;
-        eventTimes = c->times;
         nextEventId = c->nextId;
         nowNs = c->at;
-        std::memcpy(irqLine, c->line, sizeof irqLine);
-        std::memcpy(irqEnabled, c->enabled, sizeof irqEnabled);
+        irqLines = c->lines;
+        irqEnabledSources = c->enabled;
         irqMasked = c->masked;
         uint8_t *from = c->stackFrom;
         if (fwSuspendedFrame) from = std::min(from, static_cast<uint8_t *>(fwSuspendedFrame) - kBelowSwitchFrame);
@@ -452,18 +451,17 @@ extern "C" void board_halt(const char *why) {
 }
 
 extern "C" void board_irq_enable_source(int source, int fast) {
-    if (source >= 0 && source < IRQ_SOURCES) irqEnabled[source] = true;
+    if (source >= 0 && source < IRQ_SOURCES) irqEnabledSources |= sourceBit(source);
 }
 
 extern "C" void board_irq_disable_source(int source) {
-    if (source >= 0 && source < IRQ_SOURCES) irqEnabled[source] = false;
+    if (source >= 0 && source < IRQ_SOURCES) irqEnabledSources &= ~sourceBit(source);
 }
 
 // With all priorities equal, the controller reports the highest pending source number.
 extern "C" int board_irq_pending_source(void) {
-    for (int i = IRQ_SOURCES - 1; i >= 0; --i)
-        if (irqLine[i] && irqEnabled[i]) return i;
-    return -1;
+    const uint64_t pending = irqLines & irqEnabledSources;
+    return pending ? 63 - __builtin_clzll(pending) : -1;
 }
 
 extern "C" void board_irq_mask(void) { irqMasked = true; }

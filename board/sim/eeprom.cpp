@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "i2c.h"
+#include "mediafile.h"
 #include "sim.h"
 #include "snapshot.h"
 
@@ -23,6 +24,7 @@ namespace {
 
 constexpr Time kWriteCycle = 5 * kMs;
 uint64_t fileSaves = 0;  // writes of the state folder's file, for snapshots to see
+MediaFile file;          // outside the part's state, which snapshots copy
 
 struct Eeprom : Device, i2c::Slave {
     uint8_t cells[kSize];
@@ -67,10 +69,8 @@ struct Eeprom : Device, i2c::Slave {
     // write.
     static bool saveFile(const uint8_t *src) {
         ++fileSaves;
-        int fd = ::open(fileIn(stateDir()).c_str(), O_WRONLY | O_CREAT, 0644);
-        if (fd < 0) return false;
-        bool ok = ::pwrite(fd, src, kSize, 0) == ssize_t(kSize);
-        return ::close(fd) == 0 && ok;
+        int fd = file.fd(fileIn(stateDir()), O_WRONLY | O_CREAT);
+        return fd >= 0 && ::pwrite(fd, src, kSize, 0) == ssize_t(kSize);
     }
 
     void powerOn() override {
@@ -86,6 +86,7 @@ struct Eeprom : Device, i2c::Slave {
         // A write cycle under way completes: a processor reset does not reach the part, and
         // the firmware never cuts its own power. (The event queue is dropped with the power.)
         if (cycleRunning) finishCycle();
+        file.close();
     }
 
     // --- bus ---
@@ -146,10 +147,17 @@ const std::vector<uint16_t> &writeLog() { return part.log; }
 bool busy() { return part.cycleRunning; }
 std::string fileIn(const std::string &dir) { return dir + "/eeprom.bin"; }
 
+// Writes from outside a session (script lines, tools) leave the file closed behind them.
+bool saveMedia(const uint8_t *img) {
+    bool ok = Eeprom::saveFile(img);
+    if (!powered()) file.close();
+    return ok;
+}
+
 bool fillMedia(uint8_t value) {
     uint8_t img[kSize];
     std::memset(img, value, kSize);
-    return Eeprom::saveFile(img);
+    return saveMedia(img);
 }
 
 bool writeMedia(unsigned addr, const std::vector<uint8_t> &bytes) {
@@ -157,7 +165,7 @@ bool writeMedia(unsigned addr, const std::vector<uint8_t> &bytes) {
     uint8_t img[kSize];
     Eeprom::loadFile(img);
     std::memcpy(img + addr, bytes.data(), bytes.size());
-    return Eeprom::saveFile(img);
+    return saveMedia(img);
 }
 
 }  // namespace sim::eeprom

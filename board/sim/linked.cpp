@@ -45,8 +45,8 @@ void restoreRam() {
 void useLinkedFirmware(int (*main)(), void (*irq)()) {
     static bool kept = false;
     if (!kept && __start_vmod_ram_data) {
-        keepMemoryInSnapshots(__start_vmod_ram_data, dataSize());
-        keepMemoryInSnapshots(__start_vmod_ram_bss, bssSize());
+        keepMemoryInSnapshots(__start_vmod_ram_data, dataSize(), true);
+        keepMemoryInSnapshots(__start_vmod_ram_bss, bssSize(), true);
         kept = true;
     }
     // RAM stays as the run left it after power-off, for tests that look at what it did.

@@ -18,6 +18,7 @@
 
 #include "board.h"
 #include "fatimage.h"
+#include "mediafile.h"
 #include "sim.h"
 #include "snapshot.h"
 
@@ -76,6 +77,10 @@ void setBits(uint8_t reg[16], int hi, int width, uint32_t value) {
 
 // While a snapshot is held, the old content of every block written to the card image, so
 // that a restore can put the image back.
+// Outside the card's state, which snapshots copy: the open image and its size in blocks.
+MediaFile cardFile;
+constexpr uint64_t kUnknown = UINT64_MAX;
+uint64_t imageBlocks = kUnknown;
 std::map<uint64_t, std::vector<uint8_t>> journal;
 std::string journalPath;
 bool journaling = false;
@@ -92,14 +97,10 @@ struct Journal {
     }
 };
 
-void journalBlock(const std::string &path, uint64_t block) {
+void journalBlock(int fd, uint64_t block) {
     if (!journaling || journal.count(block)) return;
     std::vector<uint8_t> old(512, 0);
-    int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd >= 0) {
-        if (::pread(fd, old.data(), 512, off_t(block * 512)) != 512) old.assign(512, 0);
-        ::close(fd);
-    }
+    if (fd < 0 || ::pread(fd, old.data(), 512, off_t(block * 512)) != 512) old.assign(512, 0);
     journal.emplace(block, std::move(old));
 }
 
@@ -139,6 +140,8 @@ struct Card : Device {
     void powerOn() override { reset(); }
     void powerOff() override { reset(); }
     void reset() {
+        cardFile.close();  // the image may be another, or replaced, by the next access
+        imageBlocks = kUnknown;
         state = Idle;
         appCmd = false;
         pendingStatus = 0;
@@ -147,10 +150,15 @@ struct Card : Device {
     }
 
     std::string path() const { return overridePath.empty() ? stateDir() + "/sdcard.img" : overridePath; }
+    // The image's size. While the board is powered it is looked up at the first access after
+    // a reset of the card (the firmware asks at every command, and the image changes only
+    // between sessions); script lines change it while the board is off.
     uint64_t fileBlocks() const {
+        if (powered() && imageBlocks != kUnknown) return imageBlocks;
         struct stat st;
-        if (::stat(path().c_str(), &st) != 0) return 0;
-        return uint64_t(st.st_size) / 512;
+        const uint64_t blocks = ::stat(path().c_str(), &st) != 0 ? 0 : uint64_t(st.st_size) / 512;
+        if (powered()) imageBlocks = blocks;
+        return blocks;
     }
     bool inSlot() const { return !ejected && fileBlocks() > 0; }
     bool high() const {
@@ -372,11 +380,8 @@ struct Card : Device {
     int readData(uint8_t *block, uint16_t *crc) {
         if (!inSlot() || state != Data) return -1;
         state = Tran;
-        int fd = ::open(path().c_str(), O_RDONLY);
-        if (fd < 0) return -1;
-        ssize_t got = ::pread(fd, block, 512, off_t(dataBlock * 512));
-        ::close(fd);
-        if (got != 512) return -1;
+        int fd = cardFile.fd(path(), O_RDWR);
+        if (fd < 0 || ::pread(fd, block, 512, off_t(dataBlock * 512)) != 512) return -1;
         *crc = crc16(block, 512);
         if (damagedReads > 0) {
             --damagedReads;
@@ -394,10 +399,9 @@ struct Card : Device {
         }
         ssize_t put = 512;
         if (storedLeft > 0) {
-            journalBlock(path(), dataBlock);
-            int fd = ::open(path().c_str(), O_WRONLY);
+            int fd = cardFile.fd(path(), O_RDWR);
+            journalBlock(fd, dataBlock);
             put = fd < 0 ? -1 : ::pwrite(fd, block, 512, off_t(dataBlock * 512));
-            if (fd >= 0) ::close(fd);
             if (storedLeft != UINT64_MAX) --storedLeft;
         }
         state = Prg;

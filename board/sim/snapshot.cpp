@@ -47,19 +47,21 @@ struct Region {
     std::unique_ptr<uint32_t[]> written;   // the pages written since the last restore
     volatile size_t writtenCount = 0;
     bool allWritten = false;
-    // Pages written by run after run (the main loop's own state) cost a fault and two
-    // protection changes each time; they stay writable instead and are put back at every
-    // restore, which is cheaper.
-    std::unique_ptr<uint32_t[]> lastWrittenIn;  // the restore count when a page was last written
-    std::unique_ptr<uint8_t[]> streak;          // restores in a row that found it written
+    // A page written by many runs (the main loop's own state, the screen) costs a fault and
+    // two protection changes each time; one written by at least one run in kHotShare of a
+    // window stays writable instead and is put back at every restore, which is cheaper.
+    std::unique_ptr<uint8_t[]> writesInWindow;
     std::vector<uint32_t> hot;
     uint32_t restores = 0;
+    bool redzones = false;  // holds the sanitizers' redzones: copied out of their sight
 
     size_t pages() const { return (protEnd - protBegin) / pageSize(); }
 };
 
 enum : uint8_t { kProtected = 0, kWritten = 1, kHot = 2 };
-constexpr uint8_t kHotAfter = 8;  // restores in a row
+constexpr uint32_t kWindow = 32;       // restores
+constexpr uint8_t kHotShare = kWindow / 8;
+constexpr size_t kMostHotPages = 512;  // 2 MiB put back at every restore at most
 
 constexpr int kMaxRegions = 8;
 Region regions[kMaxRegions];
@@ -135,8 +137,7 @@ void saveRegion(Region &r) {
     r.written.reset(new uint32_t[n]);
     r.writtenCount = 0;
     r.allWritten = false;
-    r.lastWrittenIn.reset(new uint32_t[n]());
-    r.streak.reset(new uint8_t[n]());
+    r.writesInWindow.reset(new uint8_t[n]());
     r.hot.clear();
     r.restores = 0;
     protect(r.protBegin, r.protEnd - r.protBegin, PROT_READ);
@@ -144,8 +145,13 @@ void saveRegion(Region &r) {
 
 void putPageBack(Region &r, size_t page) {
     uint8_t *at = reinterpret_cast<uint8_t *>(r.protBegin + page * pageSize());
-    if (r.saved[page]) copyUnchecked(at, r.saved[page], pageSize());
-    else zeroUnchecked(at, pageSize());
+    if (r.redzones) {
+        if (r.saved[page]) copyUnchecked(at, r.saved[page], pageSize());
+        else zeroUnchecked(at, pageSize());
+    } else {
+        if (r.saved[page]) std::memcpy(at, r.saved[page], pageSize());
+        else std::memset(at, 0, pageSize());
+    }
 }
 
 void restoreRegion(Region &r) {
@@ -165,16 +171,21 @@ void restoreRegion(Region &r) {
         for (uint32_t page : r.hot) protect(r.protBegin + page * pageSize(), pageSize(), PROT_READ | PROT_WRITE);
     } else {
         for (uint32_t page : r.hot) putPageBack(r, page);
+        const bool windowEnds = r.restores % kWindow == 0;
         for (size_t k = 0; k < r.writtenCount; ++k) {
             const uint32_t page = r.written[k];
             putPageBack(r, page);
-            r.streak[page] = r.lastWrittenIn[page] + 1 == r.restores ? r.streak[page] + 1 : 1;
-            r.lastWrittenIn[page] = r.restores;
-            if (r.streak[page] >= kHotAfter) {
-                r.dirty[page] = kHot;
-                r.hot.push_back(page);
-            } else {
-                r.dirty[page] = kProtected;
+            ++r.writesInWindow[page];
+            r.dirty[page] = kProtected;
+        }
+        if (windowEnds) {
+            for (size_t i = 0; i < n; ++i) {
+                if (r.writesInWindow[i] >= kHotShare && r.dirty[i] == kProtected && r.hot.size() < kMostHotPages) {
+                    r.dirty[i] = kHot;
+                    r.hot.push_back(uint32_t(i));
+                    protect(r.protBegin + i * pageSize(), pageSize(), PROT_READ | PROT_WRITE);
+                }
+                r.writesInWindow[i] = 0;
             }
         }
         // In address order, so that neighbouring pages are protected again in one call.
@@ -229,12 +240,13 @@ __attribute__((no_sanitize("address", "undefined"))) bool isZeroUnchecked(const 
 
 void registerSnapshotPart(SnapshotPart part) { parts().push_back(std::move(part)); }
 
-void keepMemoryInSnapshots(void *begin, size_t size) {
+void keepMemoryInSnapshots(void *begin, size_t size, bool redzones) {
     if (regionCount == kMaxRegions) {
         std::fprintf(stderr, "vmod: too many snapshot regions\n");
         std::abort();
     }
     Region &r = regions[regionCount++];
+    r.redzones = redzones;
     r.begin = reinterpret_cast<uintptr_t>(begin);
     r.end = r.begin + size;
     r.protBegin = (r.begin + pageSize() - 1) / pageSize() * pageSize();

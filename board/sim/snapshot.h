@@ -43,7 +43,9 @@ void keepInSnapshots(T (&state)[N]) {
 // snapshot are found by write protection and only those are put back. The bytes of the pages
 // only partly inside [begin, end) are copied back at every restore instead, since data of the
 // program's own may share those pages.
-void keepMemoryInSnapshots(void *begin, size_t size);
+// `redzones`: the memory holds the sanitizers' redzones (the firmware's RAM sections), so it
+// is copied out of their sight.
+void keepMemoryInSnapshots(void *begin, size_t size, bool redzones = false);
 
 // Copies, clears and tests memory out of the sanitizers' sight: the firmware's RAM and stack
 // hold the redzones that AddressSanitizer puts between globals and locals, which only the

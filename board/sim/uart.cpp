@@ -133,13 +133,21 @@ void moduleReceives(Port &p, int c) {
     updateIrqs(p);
 }
 
-// The host puts item c on the line, back to back with what it sent before.
-void hostPutOnLine(Port &p, int c, std::function<void()> after) {
+// What the host does once an item of its own has reached the module.
+enum class Then : uint8_t { Nothing, Pump, NextFromTransmitter };
+
+void hostPumpDone(Port &p);
+void hostTxNext(Port &p);
+
+// The host puts item c on the line, back to back with what it sent before. (The event keeps
+// to a few bytes, which std::function holds without an allocation: one runs per byte.)
+void hostPutOnLine(Port &p, int c, Then then) {
     Time start = p.hostLineFreeAt > now() ? p.hostLineFreeAt : now();
     p.hostLineFreeAt = start + byteTime(p.hostRate);
-    schedule(p.hostLineFreeAt, [&p, c, after] {
+    schedule(p.hostLineFreeAt, [&p, c, then] {
         moduleReceives(p, c);
-        if (after) after();
+        if (then == Then::Pump) hostPumpDone(p);
+        else if (then == Then::NextFromTransmitter) hostTxNext(p);
     });
 }
 
@@ -150,10 +158,12 @@ void hostPump(Port &p) {
     int c = p.hostHeld.front();
     p.hostHeld.pop_front();
     p.hostOnLine = true;
-    hostPutOnLine(p, c, [&p] {
-        p.hostOnLine = false;
-        hostPump(p);
-    });
+    hostPutOnLine(p, c, Then::Pump);
+}
+
+void hostPumpDone(Port &p) {
+    p.hostOnLine = false;
+    hostPump(p);
 }
 
 void hostPutItem(int port, int c) {
@@ -161,7 +171,7 @@ void hostPutItem(int port, int c) {
     if (!p || !powered()) return;
     p->hostInFlight++;
     if (!p->hostFlow) {
-        hostPutOnLine(*p, c, nullptr);
+        hostPutOnLine(*p, c, Then::Nothing);
         return;
     }
     p->hostHeld.push_back(c);
@@ -196,7 +206,7 @@ void hostTxNext(Port &p) {
     if (p.fifoAt == p.fifoLen) return;
     p.hostInFlight++;
     p.txRunning = true;
-    hostPutOnLine(p, p.fifo[p.fifoAt++], [&p] { hostTxNext(p); });
+    hostPutOnLine(p, p.fifo[p.fifoAt++], Then::NextFromTransmitter);
 }
 
 void hostTxStart(Port &p) {
@@ -284,7 +294,7 @@ void setHostFlow(int port, bool on) {
         // a tty's does when IXON is switched off while stopped.
         p->hostPaused = false;
         while (!p->hostHeld.empty()) {
-            hostPutOnLine(*p, p->hostHeld.front(), nullptr);
+            hostPutOnLine(*p, p->hostHeld.front(), Then::Nothing);
             p->hostHeld.pop_front();
         }
         hostTxStart(*p);

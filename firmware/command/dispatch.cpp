@@ -266,16 +266,34 @@ const CommandEntry commandChain[COMMAND_COUNT] = {
 
 // A word that begins with an ordinary character takes only lines that begin with it: the
 // comparisons match it exactly, and so does sscanf, which skips blanks only for a blank or a
-// conversion in the pattern. The first byte rules out most of the chain before any of the
-// costlier tests.
-static bool firstByteRulesOut(const CommandEntry *e, const char *line) {
+// conversion in the pattern. So the chain is searched through an index by first byte: for a
+// line, the entries whose word begins with its first byte, merged in chain order with those no
+// first byte rules out (the custom tests). Built at the first search after power-on; entry
+// numbers are 1-based, 0 ends a list.
+static_assert(COMMAND_COUNT < 255, "entry numbers fit a byte");
+
+static u8 firstOfByte[256];        // the first entry whose word begins with the byte
+static u8 firstOfAny;              // the first entry any line may belong to
+static u8 nextOfKind[COMMAND_COUNT];  // the next entry of the same list
+static bool indexBuilt;
+
+static bool anyLineMayFit(const CommandEntry *e) {
     const char first = e->word[0];
     const bool blank = first == ' ' || (first >= '\t' && first <= '\r');
-    return e->test != TEST_CUSTOM && first != '%' && !blank && first != '\0' && first != line[0];
+    return e->test == TEST_CUSTOM || first == '%' || first == '\0' || blank;
+}
+
+static void buildIndex(void) {
+    // Filled from the end, so that each entry goes in front of the later ones of its list.
+    for (int i = COMMAND_COUNT - 1; i >= 0; i--) {
+        u8 *head = anyLineMayFit(&commandChain[i]) ? &firstOfAny : &firstOfByte[(u8)commandChain[i].word[0]];
+        nextOfKind[i] = *head;
+        *head = (u8)(i + 1);
+    }
+    indexBuilt = true;
 }
 
 static bool takes(const CommandEntry *e, const char *line) {
-    if (firstByteRulesOut(e, line)) return false;
     switch (e->test) {
     case TEST_EXACT:
         return strcmp(line, e->word) == 0;
@@ -294,8 +312,18 @@ static bool takes(const CommandEntry *e, const char *line) {
 
 const CommandEntry *findCommand(const char *line) {
     if (line == NULL) return NULL;
-    for (int i = 0; i < COMMAND_COUNT; i++) {
-        if (takes(&commandChain[i], line)) return &commandChain[i];
+    if (!indexBuilt) buildIndex();
+    u8 byFirst = firstOfByte[(u8)line[0]], any = firstOfAny;
+    while (byFirst != 0 || any != 0) {
+        u8 entry;
+        if (any == 0 || (byFirst != 0 && byFirst < any)) {
+            entry = byFirst;
+            byFirst = nextOfKind[entry - 1];
+        } else {
+            entry = any;
+            any = nextOfKind[entry - 1];
+        }
+        if (takes(&commandChain[entry - 1], line)) return &commandChain[entry - 1];
     }
     return NULL;
 }
