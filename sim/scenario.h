@@ -5,17 +5,13 @@
 
 #include <string>
 
+#include "script_text.h"
+
 namespace scenario {
 
 // Exit status of a run: 0 every check held, 1 a check failed, 2 the script could not be
 // read or parsed.
 int runScript(const std::string &path);
-
-// Decodes the escapes of a TEXT argument (\r \n \t \e \\ \xHH). Returns false for a
-// malformed escape.
-bool unescape(const std::string &text, std::string &out);
-// The inverse, for showing received bytes.
-std::string escape(const std::string &bytes);
 
 }  // namespace scenario
 

@@ -5,9 +5,7 @@
 //                                           (after the entries of EXTRA, kept as they are)
 //   vmod-command-chain --seeds DIR [SCN...] one seed per entry, and the host lines of each
 //                                           scenario script given, in pieces of a few lines
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "command/dispatch.h"
+#include "script_text.h"
 
 namespace {
 
@@ -98,32 +97,6 @@ std::string quoted(const std::string &s) {
     return out + "\"";
 }
 
-// The text of a scenario line with the script's escapes decoded.
-std::string unescaped(const std::string &s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        char c = s[++i];
-        switch (c) {
-            case 'r': out += '\r'; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'e': out += '\x1b'; break;
-            case 'x':
-                if (i + 2 < s.size() && std::isxdigit((unsigned char)s[i + 1]) && std::isxdigit((unsigned char)s[i + 2])) {
-                    out += char(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
-                    i += 2;
-                }
-                break;
-            default: out += c; break;
-        }
-    }
-    return out;
-}
-
 bool writeFile(const std::string &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
@@ -171,9 +144,9 @@ int writeSeeds(const std::string &dir, const std::vector<std::string> &scenarios
         std::string stem = scn.substr(0, scn.find_last_of('/'));
         stem = stem.substr(stem.find_last_of('/') + 1) + "-" + base;
         std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            if (line.rfind("send ", 0) == 0) lines.push_back(unescaped(line.substr(5)) + "\r");
-            else if (line.rfind("sendraw ", 0) == 0) lines.push_back(unescaped(line.substr(8)));
+        for (std::string line, text; std::getline(in, line);) {
+            if (line.rfind("send ", 0) == 0 && scenario::unescape(line.substr(5), text)) lines.push_back(text + "\r");
+            else if (line.rfind("sendraw ", 0) == 0 && scenario::unescape(line.substr(8), text)) lines.push_back(text);
         }
         for (size_t from = 0, piece = 0; from < lines.size(); from += kLinesPerSeed, ++piece) {
             std::string seed;
