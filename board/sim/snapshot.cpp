@@ -80,7 +80,7 @@ void onSegv(int sig, siginfo_t *info, void *context) {
     uintptr_t at = reinterpret_cast<uintptr_t>(info->si_addr);
     for (int i = 0; i < regionCount; ++i) {
         Region &r = regions[i];
-        if (at < r.protBegin || at >= r.protEnd) continue;
+        if (at < r.protBegin || at >= r.protEnd || !r.dirty) continue;
         size_t page = (at - r.protBegin) / pageSize();
         if (r.dirty[page]) break;  // already writable: a fault of another kind
         r.dirty[page] = kWritten;
@@ -289,6 +289,7 @@ void dropSnapshot() {
         r.saved.clear();
         r.store.clear();
         r.hot.clear();
+        r.dirty.reset();
         r.writtenCount = 0;
     }
     restorers.clear();

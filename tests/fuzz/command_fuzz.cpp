@@ -3,11 +3,10 @@
 // The module is powered on once: the widget image in its Data Flash, the command port switched
 // to its fastest rate, and no card in the slot (a screen capture to a card writes 600 KB through
 // the file system, a hundred times the cost of most inputs; the file system has targets of
-// its own). At the prompt a snapshot of the whole board
-// is kept, and each input starts from it, so inputs run by the thousand a second and none
-// inherits what another did. An input goes out line by line (up to each CR) to whichever port
-// carries commands when the line starts, as a host follows "*com1main" or RS-485 framing;
-// then the module must answer again. At exit the target reports its rate and the entries of
+// its own). At the prompt a snapshot of the whole board is kept, and each input starts from
+// it: no power-on per input, and no input inherits what another did. An input goes out line
+// by line (up to each CR) to whichever port carries commands when the line starts, as a host
+// follows "*com1main" or RS-485 framing; then the module must answer again. At exit the target reports its rate and the entries of
 // the dispatch chain whose handlers ran; with VMOD_FUZZ_REQUIRE_CHAIN set, an entry never
 // reached fails the run.
 #include <algorithm>
@@ -44,7 +43,7 @@ constexpr uint32_t kFastRate = 460800;
 // same on every machine and follows the work a run takes: an idle millisecond is one event (the
 // tick), a millisecond of a busy line some dozens.
 constexpr uint64_t kQuickAnswer = 1500;
-constexpr uint64_t kStallLimit = 200000;  // a minute of virtual time and then some
+constexpr uint64_t kStallLimit = 200000;  // some three minutes of an idle module
 constexpr sim::Time kLineAnswer = 20 * sim::kMs;
 
 // --- which chain entries ran ---
@@ -196,7 +195,7 @@ std::string question() {
     return std::string("\r") + frame + " Q\r" + frame + "*IERR\r";
 }
 
-// Asks until the module answers or `budget` of virtual time has passed. A binary command left
+// Asks until the module answers or `budget` of the board's events have run. A binary command left
 // half received swallows up to 127 bytes, and the port that carries commands may change while
 // the input is still being taken, so the question goes again, each time to the port that has
 // the commands then.
@@ -252,10 +251,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         at = end;
     }
     // Most inputs are answered within milliseconds. One that keeps the module busy longer (a
-    // reset, a settings save, a wait it asked for) is followed for up to a minute of virtual
-    // time, where a module that still does not answer has stalled, but only for a sample:
-    // the rest end at the quick answer's limit, which keeps the target at thousands of inputs
-    // a second.
+    // reset, a settings save, a wait it asked for) is followed for minutes of virtual time,
+    // after which a module that still does not answer has stalled, but only for a sample: the
+    // rest end at the quick answer's limit, or slow inputs would cost more than all others.
     if (!answers(kQuickAnswer) && followedToTheEnd(data, size) && !answers(kStallLimit))
         __builtin_trap();  // the main loop no longer answers
     if (!sim::haltReason().empty()) __builtin_trap();
