@@ -64,8 +64,13 @@ constexpr uint8_t kHotShare = kWindow / 8;
 constexpr size_t kMostHotPages = 512;  // 2 MiB put back at every restore at most
 
 constexpr int kMaxRegions = 8;
-Region regions[kMaxRegions];
 int regionCount = 0;
+// Devices register memory from their static constructors, so the table must exist before any
+// of them runs, whatever the order of construction.
+Region *regions() {
+    static Region table[kMaxRegions];
+    return table;
+}
 struct sigaction previousSegv;
 bool handlerInstalled = false;
 
@@ -79,7 +84,7 @@ void protect(uintptr_t from, size_t bytes, int prot) {
 void onSegv(int sig, siginfo_t *info, void *context) {
     uintptr_t at = reinterpret_cast<uintptr_t>(info->si_addr);
     for (int i = 0; i < regionCount; ++i) {
-        Region &r = regions[i];
+        Region &r = regions()[i];
         if (at < r.protBegin || at >= r.protEnd || !r.dirty) continue;
         size_t page = (at - r.protBegin) / pageSize();
         if (r.dirty[page]) break;  // already writable: a fault of another kind
@@ -245,7 +250,7 @@ void keepMemoryInSnapshots(void *begin, size_t size, bool redzones) {
         std::fprintf(stderr, "vmod: too many snapshot regions\n");
         std::abort();
     }
-    Region &r = regions[regionCount++];
+    Region &r = regions()[regionCount++];
     r.redzones = redzones;
     r.begin = reinterpret_cast<uintptr_t>(begin);
     r.end = r.begin + size;
@@ -257,13 +262,13 @@ void keepMemoryInSnapshots(void *begin, size_t size, bool redzones) {
 void memoryDiscarded(void *begin, size_t size) {
     uintptr_t from = reinterpret_cast<uintptr_t>(begin), to = from + size;
     for (int i = 0; i < regionCount; ++i)
-        if (taken && from < regions[i].end && to > regions[i].begin) regions[i].allWritten = true;
+        if (taken && from < regions()[i].end && to > regions()[i].begin) regions()[i].allWritten = true;
 }
 
 void takeSnapshot() {
     installHandler();
     restorers.clear();  // the parts of an earlier snapshot let go of what they kept first
-    for (int i = 0; i < regionCount; ++i) saveRegion(regions[i]);
+    for (int i = 0; i < regionCount; ++i) saveRegion(regions()[i]);
     for (auto &part : parts()) restorers.push_back(part());
     taken = true;
 }
@@ -275,7 +280,7 @@ void restoreSnapshot() {
     }
     // Switched off meanwhile: a power-on first, whose effects the restore then undoes.
     if (!powered()) powerOn();
-    for (int i = 0; i < regionCount; ++i) restoreRegion(regions[i]);
+    for (int i = 0; i < regionCount; ++i) restoreRegion(regions()[i]);
     for (auto &put : restorers) put();
 }
 
@@ -284,7 +289,7 @@ bool haveSnapshot() { return taken; }
 void dropSnapshot() {
     if (!taken) return;
     for (int i = 0; i < regionCount; ++i) {
-        Region &r = regions[i];
+        Region &r = regions()[i];
         protect(r.protBegin, r.protEnd - r.protBegin, PROT_READ | PROT_WRITE);
         r.saved.clear();
         r.store.clear();

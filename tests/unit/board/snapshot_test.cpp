@@ -1,6 +1,7 @@
 // Snapshots of the whole board: the firmware, linked in and running its main loop, is changed
 // in every way a host can change it (RAM, the screen in SDRAM, the EEPROM, the Data Flash,
-// the card, the ports, a reset), then put back; the module must be as it was, every time.
+// the card, a peripheral register, the ports, a reset), then put back; the module must be as
+// it was, every time.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -76,11 +77,14 @@ TEST(Snapshot, PutsTheWholeBoardBackAsOftenAsAsked) {
     const Seen before = look(dir);
     ASSERT_TRUE(onboard::exchange(0, "o\r", ">\r"));
     const std::string origin = onboard::hostText();
+    // A register no device models keeps what was written to it.
+    ASSERT_TRUE(onboard::exchange(0, "*R 10\r", ">\r"));
+    const std::string reg = onboard::hostText();
 
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         // RAM, the screen, the settings in the EEPROM, the Data Flash, a file on the card.
-        host({"o 40 40", "z", "c 100 100 50", "*eew 10 AB", "*fwr", "*getScreenAsBMPFile"});
+        host({"o 40 40", "z", "c 100 100 50", "*eew 10 AB", "*fwr", "*getScreenAsBMPFile", "*W 10 5A5A"});
         const Seen changed = look(dir);
         EXPECT_NE(changed.eeprom, before.eeprom);
         EXPECT_NE(changed.eepromFile, before.eepromFile);
@@ -98,6 +102,8 @@ TEST(Snapshot, PutsTheWholeBoardBackAsOftenAsAsked) {
         EXPECT_TRUE(onboard::hostText(0).empty());
         ASSERT_TRUE(onboard::exchange(0, "o\r", ">\r"));
         EXPECT_EQ(onboard::hostText(), origin);
+        ASSERT_TRUE(onboard::exchange(0, "*R 10\r", ">\r"));
+        EXPECT_EQ(onboard::hostText(), reg);
         sim::restoreSnapshot();
     }
     sim::dropSnapshot();
