@@ -5,20 +5,12 @@
 
 #include <string>
 
-#include "app/Main.h"
-#include "devices/interrupt.h"
-#include "linked.h"
 #include "onboard.h"
 #include "sim.h"
 #include "snapshot.h"
 #include "uart.h"
 
 namespace {
-
-int firmwareMain() {
-    KT_main();
-    return 0;
-}
 
 bool prompted() { return onboard::hostText(0, false).find(">\r") != std::string::npos; }
 
@@ -28,9 +20,7 @@ void bringUp() {
     if (up) return;
     up = true;
     sim::setStateDir(onboard::freshStateDir());
-    sim::useLinkedFirmware(firmwareMain, irq_handler);
-    sim::powerOn();
-    sim::runFor(5 * sim::kSec, prompted);
+    onboard::powerOnLinked();
     onboard::hostText(0);
     sim::takeSnapshot();
 }

@@ -11,8 +11,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,33 +73,18 @@ void setBits(uint8_t reg[16], int hi, int width, uint32_t value) {
     }
 }
 
-// While a snapshot is held, the old content of every block written to the card image, so
-// that a restore can put the image back.
-// Outside the card's state, which snapshots copy: the open image and its size in blocks.
+// Outside the card's state, which snapshots copy: the open image, its size in blocks, and
+// while a snapshot is held the old content of every block written to the image.
 MediaFile cardFile;
 constexpr uint64_t kUnknown = UINT64_MAX;
 uint64_t imageBlocks = kUnknown;
-std::map<uint64_t, std::vector<uint8_t>> journal;
-std::string journalPath;
-bool journaling = false;
-// Kept while the snapshot lasts.
-struct Journal {
-    explicit Journal(const std::string &path) {
-        journal.clear();
-        journalPath = path;
-        journaling = true;
-    }
-    ~Journal() {
-        journal.clear();
-        journaling = false;
-    }
-};
+MediaJournal journal;
 
 void journalBlock(int fd, uint64_t block) {
-    if (!journaling || journal.count(block)) return;
+    if (!journal.wants(block)) return;
     std::vector<uint8_t> old(512, 0);
     if (fd < 0 || ::pread(fd, old.data(), 512, off_t(block * 512)) != 512) old.assign(512, 0);
-    journal.emplace(block, std::move(old));
+    journal.keep(block, std::move(old));
 }
 
 struct Card : Device {
@@ -123,17 +106,16 @@ struct Card : Device {
         registerDevice(this);
         keepInSnapshots(*this);
         registerSnapshotPart([this] {
-            auto kept = std::make_shared<Journal>(path());
-            return std::function<void()>([kept] {
+            return std::function<void()>([recording = journal.record(), image = path()] {
                 if (journal.empty()) return;
-                int fd = ::open(journalPath.c_str(), O_WRONLY);
-                for (auto &[block, bytes] : journal)
+                int fd = ::open(image.c_str(), O_WRONLY);
+                journal.putBack([fd, &image](uint64_t block, const std::vector<uint8_t> &bytes) {
                     if (fd < 0 || ::pwrite(fd, bytes.data(), 512, off_t(block * 512)) != 512) {
-                        std::fprintf(stderr, "vmod: cannot put back %s\n", journalPath.c_str());
+                        std::fprintf(stderr, "vmod: cannot put back %s\n", image.c_str());
                         std::abort();
                     }
+                });
                 ::close(fd);
-                journal.clear();
             });
         });
     }

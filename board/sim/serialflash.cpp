@@ -18,7 +18,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 
 #include "board.h"
@@ -84,19 +83,7 @@ struct Medium {
 // While a snapshot is held, the old bytes of every 4 KiB unit the part changes, so that a
 // restore can put the medium back.
 constexpr uint32_t kJournalUnit = 0x1000;
-std::map<uint32_t, std::vector<uint8_t>> journal;
-bool journaling = false;
-// Kept while the snapshot lasts.
-struct Journal {
-    Journal() {
-        journal.clear();
-        journaling = true;
-    }
-    ~Journal() {
-        journal.clear();
-        journaling = false;
-    }
-};
+MediaJournal journal;
 
 struct Flash : Device {
     uint32_t id = kDefaultId;
@@ -120,25 +107,24 @@ struct Flash : Device {
     Flash() {
         registerDevice(this);
         registerSnapshotPart([this] {
-            auto kept = std::make_shared<Journal>();
             auto copy = std::make_shared<Flash>(*this);
-            return std::function<void()>([this, copy, kept] {
+            return std::function<void()>([this, copy, recording = journal.record()] {
                 Medium mapped = medium;  // the mapping in force, whatever it was then
                 *this = *copy;
                 medium = mapped;
-                for (auto &[unit, bytes] : journal) std::memcpy(mem() + unit * kJournalUnit, bytes.data(), bytes.size());
-                journal.clear();
+                journal.putBack([this](uint64_t unit, const std::vector<uint8_t> &bytes) {
+                    std::memcpy(mem() + unit * kJournalUnit, bytes.data(), bytes.size());
+                });
             });
         });
     }
 
     // Called before the part changes [base, base + n) of its medium.
     void changing(uint32_t base, uint32_t n) {
-        if (!journaling) return;
         for (uint32_t unit = base / kJournalUnit; unit * kJournalUnit < base + n; ++unit)
-            if (!journal.count(unit)) {
+            if (journal.wants(unit)) {
                 const uint8_t *at = mem() + unit * kJournalUnit;
-                journal.emplace(unit, std::vector<uint8_t>(at, at + kJournalUnit));
+                journal.keep(unit, std::vector<uint8_t>(at, at + kJournalUnit));
             }
     }
 

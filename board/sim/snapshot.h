@@ -11,8 +11,12 @@
 #define VMOD_SIM_SNAPSHOT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace sim {
 
@@ -38,6 +42,36 @@ template <class T, size_t N>
 void keepInSnapshots(T (&state)[N]) {
     for (T &element : state) keepInSnapshots(element);
 }
+
+// The old bytes of a medium a device keeps outside its copied state (a file, a mapping), for
+// media that change a unit at a time: while a snapshot lasts, the device hands over a unit's
+// bytes before its first change, and the restore writes them back.
+class MediaJournal {
+public:
+    // Records from now on, for as long as the snapshot's part holds what this returns.
+    std::shared_ptr<void> record() {
+        old_.clear();
+        recording_ = true;
+        return std::shared_ptr<void>(this, [](void *self) {
+            static_cast<MediaJournal *>(self)->old_.clear();
+            static_cast<MediaJournal *>(self)->recording_ = false;
+        });
+    }
+    // Whether the unit's bytes are wanted before it changes.
+    bool wants(uint64_t unit) const { return recording_ && !old_.count(unit); }
+    void keep(uint64_t unit, std::vector<uint8_t> bytes) { old_.emplace(unit, std::move(bytes)); }
+    bool empty() const { return old_.empty(); }
+    // Hands each kept unit to put(unit, bytes) and forgets them.
+    template <class Put>
+    void putBack(Put put) {
+        for (const auto &[unit, bytes] : old_) put(unit, bytes);
+        old_.clear();
+    }
+
+private:
+    std::map<uint64_t, std::vector<uint8_t>> old_;
+    bool recording_ = false;
+};
 
 // Memory the firmware writes directly (RAM sections, SDRAM): the pages written since the
 // snapshot are found by write protection and only those are put back. The bytes of the pages

@@ -23,11 +23,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "app/Main.h"
 #include "comm/Rtosinit.h"
 #include "command/dispatch.h"
-#include "devices/interrupt.h"
-#include "linked.h"
 #include "onboard.h"
 #include "serialflash.h"
 #include "sim.h"
@@ -114,11 +111,6 @@ void report() {
 }
 
 // --- the module ---
-int firmwareMain() {
-    KT_main();
-    return 0;
-}
-
 bool rs485() { return eepromData.rs485Mode == MODE_ON; }
 int commandPort() { return rs485() || !mainIsUart0 ? 1 : 0; }
 
@@ -149,9 +141,7 @@ void startOnce() {
     const std::string dir = onboard::freshStateDir();
     sim::setStateDir(dir);
     loadWidgetImage();
-    sim::useLinkedFirmware(firmwareMain, irq_handler);
-    sim::powerOn();
-    if (!sim::runFor(5 * sim::kSec, Seen{0, ">\r"})) __builtin_trap();  // no first prompt
+    if (!onboard::powerOnLinked()) __builtin_trap();  // no first prompt
     // The fastest rate, kept in the settings so that a reset inside an input comes back to it.
     onboard::hostText(0);
     sim::uart::hostSend(0, "baudp 460800\r");

@@ -101,6 +101,19 @@ bool powerOnModule(const std::string &modulePath, const std::string &stateDir, s
     return received(0, ">\r", limit);
 }
 
+bool powerOnLinked(sim::Time limit) {
+    powerOff();
+    sim::useLinkedFirmware(
+        [] {
+            KT_main();
+            return 0;
+        },
+        irq_handler);
+    sim::uart::hostReceived(0).clear();
+    sim::powerOn();
+    return received(0, ">\r", limit);
+}
+
 void powerOnModuleOnce(const std::string &modulePath) {
     static bool started = false;
     if (started) return;

@@ -37,6 +37,11 @@ void powerOff();
 // Powers on and runs until the first prompt, or `limit`; true when the prompt came.
 bool powerOnModule(const std::string &modulePath, const std::string &stateDir, sim::Time limit = 2 * sim::kSec);
 
+// The same whole firmware linked into the program (its main loop started from KT_main), which
+// board snapshots need: the firmware stays at one address. Powers on with the state folder
+// in force and runs until the first prompt, or `limit`; true when the prompt came.
+bool powerOnLinked(sim::Time limit = 5 * sim::kSec);
+
 // powerOnModule with a fresh state folder, once per process; later calls do nothing.
 void powerOnModuleOnce(const std::string &modulePath);
 

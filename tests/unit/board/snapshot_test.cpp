@@ -4,34 +4,20 @@
 // it was, every time.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "app/Main.h"
-#include "devices/interrupt.h"
 #include "eeprom.h"
 #include "fatimage.h"
 #include "lcd.h"
-#include "linked.h"
 #include "onboard.h"
+#include "sd_support.h"
 #include "serialflash.h"
 #include "sim.h"
 #include "snapshot.h"
 #include "uart.h"
 
 namespace {
-
-int firmwareMain() {
-    KT_main();
-    return 0;
-}
-
-std::vector<uint8_t> fileBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Everything of the board a host or a later power-on can see.
 struct Seen {
@@ -48,9 +34,9 @@ Seen look(const std::string &dir) {
     Seen s;
     s.at = sim::now();
     for (unsigned a = 0; a < sim::eeprom::kSize; ++a) s.eeprom.push_back(sim::eeprom::peek(a));
-    s.eepromFile = fileBytes(sim::eeprom::fileIn(dir));
+    s.eepromFile = sdtest::readFile(sim::eeprom::fileIn(dir));
     s.flash = sim::serialflash::contents();
-    s.card = fileBytes(dir + "/sdcard.img");
+    s.card = sdtest::readFile(dir + "/sdcard.img");
     s.screen.resize(640 * 480);
     sim::lcd::copyFrame(s.screen.data());
     return s;
@@ -68,9 +54,7 @@ TEST(Snapshot, PutsTheWholeBoardBackAsOftenAsAsked) {
     sim::setStateDir(dir);
     std::string err;
     ASSERT_TRUE(sim::fatimage::format(dir + "/sdcard.img", 8 << 20, err)) << err;
-    sim::useLinkedFirmware(firmwareMain, irq_handler);
-    sim::powerOn();
-    ASSERT_TRUE(sim::runFor(5 * sim::kSec, [] { return onboard::hostText(0, false).find(">\r") != std::string::npos; }));
+    ASSERT_TRUE(onboard::powerOnLinked());
     host({"o 5 7", "r 0 0 100 100"});
     onboard::hostText(0);
     sim::takeSnapshot();
