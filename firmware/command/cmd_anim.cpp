@@ -8,6 +8,7 @@
 #include "../comm/Rtosinit.h"
 #include "../gui/GUI.h"
 #include "../storage/KT_fonts.h"
+#include "../widgets/widget_util.h"
 #include "cmd_draw.h"
 #include "dispatch.h"
 #include "parse_command.h"
@@ -83,8 +84,9 @@ int cmdBlinkText(char *line) {
     char ta[2];
     textAlignLetters(GUI_GetTextAlign(), ta);
     // The cursor goes in relative to the origin, as "sc" takes it after the "o" before it.
+    // In 64 bits: the origin may be anywhere in its range.
     int ox = (int)Origin_X, oy = (int)Origin_Y;
-    int cx = GUI_GetDispPosX() - ox, cy = GUI_GetDispPosY() - oy;
+    int cx = clampToInt((long long)GUI_GetDispPosX() - ox), cy = clampToInt((long long)GUI_GetDispPosY() - oy);
     static char script[ANIBUF_SIZE];
     int len = snprintf(script, sizeof script,
                        "tm N\nf %s\nS %06x %06x\nta %c%c\no %d %d\nsc %d %d\nT %s\ny %d\n"

@@ -2,7 +2,6 @@
 // screen areas; and the state those commands keep.
 #include "cmd_draw.h"
 
-#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -123,12 +122,6 @@ int restoreScreenArea(u16 x, u16 y, u8 slot) {
 
 // 0x00BBGGRR <-> 0x00RRGGBB
 static u32 swapRB(u32 c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
-
-// A coordinate plus the origin, kept inside int (the sum of two extreme values would not be).
-static int withOrigin(int v, s32 origin) {
-    long long s = (long long)v + origin;
-    return s < INT_MIN ? INT_MIN : s > INT_MAX ? INT_MAX : (int)s;
-}
 
 // The text cursor is 16-bit: far positions are held at its ends, off screen, instead of
 // wrapping round onto it.

@@ -104,7 +104,7 @@ int cmdBitmap(char *line) {
     if (scanArgs(line, &n, &x, &y) != 3) return 0;
     const ExtMemDirEntry *e = KT_GetExtBitmap(n);
     if (!e) return 0;
-    return KT_DrawBitmap(e, x + Origin_X, y + Origin_Y);
+    return KT_DrawBitmap(e, withOrigin(x, Origin_X), withOrigin(y, Origin_Y));
 }
 
 // Any uncompressed bitmap with the given transparent colour; a compressed stream is not
@@ -115,7 +115,7 @@ int cmdBitmapTransparent(char *line) {
     if (scanArgs(line, &n, &x, &y, &colour) != 4) return 0;
     const ExtMemDirEntry *e = KT_GetExtBitmap(n);
     if (!e || e->type == EXTMEM_RLE) return 0;
-    return KT_DrawBitmapTr(e, x + Origin_X, y + Origin_Y, (u16)colour);
+    return KT_DrawBitmapTr(e, withOrigin(x, Origin_X), withOrigin(y, Origin_Y), (u16)colour);
 }
 
 // A coordinate for the library's 16-bit rectangles; beyond that range it is off the screen anyway.
@@ -127,12 +127,12 @@ int cmdBitmapClipped(char *line) {
     if (scanArgs(line, &n, &x, &y, &x0, &y0, &x1, &y1) != 7) return 0;
     const ExtMemDirEntry *e = KT_GetExtBitmap(n);
     if (!e) return 0;
-    x += Origin_X;
-    y += Origin_Y;
-    x0 += Origin_X;
-    y0 += Origin_Y;
-    x1 += Origin_X;
-    y1 += Origin_Y;
+    x = withOrigin(x, Origin_X);
+    y = withOrigin(y, Origin_Y);
+    x0 = withOrigin(x0, Origin_X);
+    y0 = withOrigin(y0, Origin_Y);
+    x1 = withOrigin(x1, Origin_X);
+    y1 = withOrigin(y1, Origin_Y);
     if (e->type == EXTMEM_BITMAP_TR) {
         const ExtBitmap *r = (const ExtBitmap *)KT_ExtMem_Range(e->record, sizeof(ExtBitmap));
         return KT_DrawBitmapTrClipAbs(e, x, y, x0, y0, x1, y1, r ? (u16)extRd32(&r->extra) : 0);
@@ -159,8 +159,8 @@ int cmdBitmapBand(char *line) {
         txString(":invalid bitmap\r");
         return 0;
     }
-    x += Origin_X;
-    y += Origin_Y;
+    x = withOrigin(x, Origin_X);
+    y = withOrigin(y, Origin_Y);
     int w = KT_BitmapWidth(e), h = KT_BitmapHeight(e);
     if (len < 0) len = 0;
     if (dir == 0) {

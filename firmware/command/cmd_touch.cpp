@@ -268,10 +268,10 @@ static HotSpot *defineRegion(const char *line, const char *pattern, u32 kind) {
     if (n < FIRST_REGION || n >= HOTSPOT_COUNT) return nullptr;
     HotSpot *h = &TouchHotSpots[n];
     h->kind = kind;
-    h->x0 = x0 + Origin_X;
-    h->y0 = y0 + Origin_Y;
-    h->x1 = x1 + Origin_X;
-    h->y1 = y1 + Origin_Y;
+    h->x0 = withOrigin(x0, Origin_X);
+    h->y0 = withOrigin(y0, Origin_Y);
+    h->x1 = withOrigin(x1, Origin_X);
+    h->y1 = withOrigin(y1, Origin_Y);
     h->pressMacro = 0;
     return h;
 }
@@ -468,7 +468,7 @@ int cmdDefineButton(char *line) {
         txString("Err: bitmaps have different height\r");
         return CMD_REJECTED;
     }
-    KT_Button_Define(n, x + Origin_X, y + Origin_Y, style, text, v, up, dn, upW, upH);
+    KT_Button_Define(n, withOrigin(x, Origin_X), withOrigin(y, Origin_Y), style, text, v, up, dn, upW, upH);
     return CMD_DONE;
 }
 

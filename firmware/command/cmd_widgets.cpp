@@ -16,8 +16,8 @@
 #include "parse_command.h"
 
 // A host coordinate made absolute; sums beyond 32 bits stay at the edge of the range.
-static s32 atX(s32 v) { return clampToInt((long long)v + Origin_X); }
-static s32 atY(s32 v) { return clampToInt((long long)v + Origin_Y); }
+static s32 atX(s32 v) { return withOrigin(v, Origin_X); }
+static s32 atY(s32 v) { return withOrigin(v, Origin_Y); }
 
 // ---------------------------------------------------------------------------------------
 // Blank-separated fields (chart and level-bar lines).

@@ -5,11 +5,14 @@
 #include <string.h>
 
 #include "../comm/Rtosinit.h"
+#include "../widgets/widget_util.h"
 #include "dispatch.h"
 
 char out_buffer[OUT_BUFFER_SIZE];
 s32 Origin_X;
 s32 Origin_Y;
+
+int withOrigin(int v, s32 origin) { return clampToInt((long long)v + origin); }
 
 void replyNumber(long v) {
     char t[24];

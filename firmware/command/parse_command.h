@@ -31,6 +31,9 @@ extern const u32 color_map[COLOR_MAP_SIZE]; // colours of the "s" command, 0x00B
 extern s32 Origin_X;                       // the host's drawing origin
 extern s32 Origin_Y;
 
+// A coordinate plus an origin, held inside int: the sum of two extreme values is not.
+int withOrigin(int v, s32 origin);
+
 // The one reply of a number: "%ld\r" on the command port.
 void replyNumber(long v);
 

@@ -10,6 +10,7 @@
 #include "../macros/KT_macros.h"
 #include "../storage/KT_bitmaps.h"
 #include "../storage/KT_eeprom.h"
+#include "../widgets/widget_util.h"
 #include "../widgets/KT_slider.h"
 #include "KT_touch.h"
 #include "../app/GUIDEMO.h"
@@ -314,12 +315,13 @@ void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2],
     ButtonInfo *bi = &buttonInfo[n];
     HotSpot *h = &TouchHotSpots[n];
     memset(bi, 0, sizeof *bi);
-    bi->textX[0] = x + offset[0];
-    bi->textY[0] = y + offset[1];
+    // Far positions are held at the ends of int, off the screen on their side.
+    bi->textX[0] = clampToInt((long long)x + offset[0]);
+    bi->textY[0] = clampToInt((long long)y + offset[1]);
     snprintf(bi->text[0], BUTTON_TEXT_SIZE, "%s", text[0]);
     if (toggle) {
-        bi->textX[1] = x + offset[2];
-        bi->textY[1] = y + offset[3];
+        bi->textX[1] = clampToInt((long long)x + offset[2]);
+        bi->textY[1] = clampToInt((long long)y + offset[3]);
         snprintf(bi->text[1], BUTTON_TEXT_SIZE, "%s", text[1]);
     }
     bi->bitmap[0] = up;
@@ -330,8 +332,8 @@ void KT_Button_Define(int n, s32 x, s32 y, int style, const char *const text[2],
 
     h->x0 = x;
     h->y0 = y;
-    h->x1 = x + width;
-    h->y1 = y + height;
+    h->x1 = clampToInt((long long)x + width);
+    h->y1 = clampToInt((long long)y + height);
     h->pressMacro = 0;
     h->releaseMacro = 0;
     h->flags |= HS_REPORT_ON | HS_CLICK;

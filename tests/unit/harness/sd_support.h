@@ -114,7 +114,7 @@ inline void onBoard(const std::string &image, std::function<void()> fn) {
     sim::sdcard::insert();
     onboard::Bringup steps;
     steps.upTo = "ports";
-    onboard::configure("", steps);
+    onboard::configure(onboard::freshStateDir(), steps);  // settings of its own, not an earlier test's
     EXPECT_TRUE(onboard::run(fn)) << "the firmware code did not finish: " << sim::haltReason();
     onboard::powerOff();
     sim::sdcard::useImage("");  // later tests find the card of their own state folder

@@ -1,11 +1,14 @@
-// The interpreter's line helpers: comments, quoted text, hexadecimal digits, colours.
+// The interpreter's line helpers: comments, quoted text, hexadecimal digits, colours, the origin.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <string.h>
 
 #include <string>
 
+#include "command/handlers.h"
 #include "command/parse_command.h"
+#include "touch/KT_touch.h"
 
 namespace {
 
@@ -191,6 +194,28 @@ TEST(TextModes, TransparentReverseIsTestedBeforeTransparent) {
     EXPECT_EQ(textModeOf("n", &name), -1);
     EXPECT_EQ(textModeOf("", &name), -1);
     EXPECT_STREQ(name, "kept");
+}
+
+}  // namespace
+
+namespace {
+
+// Every command that places something adds the origin; far coordinates and a far origin are
+// held at the ends of int (off the screen on the side they were) instead of overflowing.
+TEST(Origin, CoordinatesPlusTheOriginAreHeldInsideInt) {
+    EXPECT_EQ(withOrigin(5, 7), 12);
+    EXPECT_EQ(withOrigin(INT_MAX, 100), INT_MAX);
+    EXPECT_EQ(withOrigin(INT_MIN, -1), INT_MIN);
+    Origin_X = 100;
+    Origin_Y = -100;
+    char line[] = "x 128 2147483647 -2147483648 2147483647 10";
+    EXPECT_EQ(cmdHotSpot(line), CMD_DONE);
+    const HotSpot &h = TouchHotSpots[128];
+    EXPECT_EQ(h.x0, INT_MAX);
+    EXPECT_EQ(h.y0, INT_MIN);
+    EXPECT_EQ(h.x1, INT_MAX);
+    EXPECT_EQ(h.y1, -90);
+    Origin_X = Origin_Y = 0;
 }
 
 }  // namespace
